@@ -1,0 +1,44 @@
+#include "notifier/service/login.h"
+
+#include "notifier/service/endpoints.h"
+#include "notifier/service/form_encode.h"
+#include "notifier/service/http_request.h"
+#include "notifier/service/url.h"
+
+namespace {
+
+constexpr DWORD kLoginFlags = INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_COOKIES;
+constexpr char kLoginHeaders[] = "Content-Type: application/x-www-form-urlencoded";
+
+}  // namespace
+
+bool Login(const std::string& userId, const std::string& password, std::string& eid) {
+    return LoginAt(LoginUrl, userId, password, eid);
+}
+
+bool LoginAt(const char* url, const std::string& userId, const std::string& password, std::string& eid) {
+    eid.clear();
+    UrlParts parts;
+    const DWORD flags = (SplitUrl(url, parts) && parts.IsHttps()) ? (kLoginFlags | INTERNET_FLAG_SECURE) : kLoginFlags;
+
+    PostExchange exchange;
+    if (!exchange.Open(url, flags, nullptr)) return false;
+
+    std::string body = BuildLoginBody(MailTopUrl, MailSiteHost, userId, password);
+    const BOOL sent = HttpSendRequestA(exchange.request.Get(), kLoginHeaders, sizeof(kLoginHeaders) - 1,
+                                       body.data(), static_cast<DWORD>(body.size()));
+    // The body holds the password: do not leave it in freed memory.
+    SecureZeroMemory(body.data(), body.size());
+    if (!sent) return false;
+
+    // The status is not looked at: a redirect or an error page may carry the session.
+    std::string name;
+    std::string value;
+    for (DWORD index = 0; ReadSetCookie(exchange.request.Get(), index, name, value); ++index) {
+        if (name == "EID") {
+            eid = value;
+            break;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,37 @@
+// A response body read in chunks into one growing heap block.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+class ResponseBody {
+public:
+    static constexpr std::size_t kChunk = 2000;
+
+    ResponseBody() = default;
+    ResponseBody(const ResponseBody&) = delete;
+    ResponseBody& operator=(const ResponseBody&) = delete;
+    ~ResponseBody();
+
+    // Zero-terminated bytes as received; null before the first growth.
+    const char* Data() const { return data_; }
+    std::size_t Size() const { return size_; }
+    std::size_t Capacity() const { return capacity_; }
+
+    // Reads chunks of at most kChunk bytes through read until it reports 0 bytes
+    // (true), a failure (false) or stopRequested() turns true before a read (true).
+    // Before each read the capacity grows to 2 * capacity + kChunk when size + kChunk
+    // reaches it: 2000, 6000, 14000, ... The block always has one byte beyond the
+    // capacity, so the terminating zero fits even after a full chunk. A failed
+    // growth ends the read as a failure and leaves the block as it was.
+    using ReadChunk = std::function<bool(char* into, std::size_t maxBytes, std::size_t& bytesRead)>;
+    using StopRequested = std::function<bool()>;
+    bool ReadAll(const ReadChunk& read, const StopRequested& stopRequested);
+
+private:
+    bool GrowForNextChunk();
+
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};

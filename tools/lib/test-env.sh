@@ -1,0 +1,100 @@
+# Test environment for the Windows build: Xvfb, a Wine prefix with the test CA, wineserver
+# and the service simulator. Source it, then: test_env_start BUILD_DIR [--demo]; test_env_stop.
+
+TOOLS_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+test_env_fail() {
+  echo "test-env: $*" >&2
+  test_env_stop
+  return 1
+}
+
+test_env_start_display() {
+  if [[ -n "${MEWLARK_USE_DISPLAY:-}" && -n "${DISPLAY:-}" ]]; then
+    return 0
+  fi
+  local n
+  for n in $(seq 90 140); do
+    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || break
+  done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$TEST_ENV_DIR/xvfb.log" 2>&1 &
+  TEST_ENV_XVFB_PID=$!
+  export DISPLAY=":$n"
+  local i
+  for i in $(seq 100); do
+    [[ -e /tmp/.X11-unix/X$n ]] && return 0
+    kill -0 "$TEST_ENV_XVFB_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  test_env_fail "Xvfb did not start on :$n (see $TEST_ENV_DIR/xvfb.log)"
+}
+
+test_env_start_simulator() {
+  local demo=$1
+  # shellcheck disable=SC1091
+  source "$TEST_ENV_BUILD/simulator.env"
+  rm -f "$TEST_ENV_DIR/simulator.ready"
+  python3 "$TOOLS_DIR/simulator/mailsim.py" --cert-dir "$TEST_ENV_BUILD/certs" \
+    --http-port "$SIM_HTTP_PORT" --https-port "$SIM_HTTPS_PORT" --untrusted-port "$SIM_UNTRUSTED_PORT" \
+    --ready-file "$TEST_ENV_DIR/simulator.ready" $demo >"$TEST_ENV_DIR/simulator.log" 2>&1 &
+  TEST_ENV_SIM_PID=$!
+  local i
+  for i in $(seq 150); do
+    [[ -s "$TEST_ENV_DIR/simulator.ready" ]] && return 0
+    kill -0 "$TEST_ENV_SIM_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  test_env_fail "the service simulator did not start (see $TEST_ENV_DIR/simulator.log)"
+}
+
+test_env_prepare_prefix() {
+  export WINEPREFIX="$TEST_ENV_BUILD/wineprefix"
+  export HOME="$TEST_ENV_BUILD/winehome"
+  export LC_ALL=ja_JP.UTF-8
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEDLLOVERRIDES="winemenubuilder.exe=d;winepulse.drv,winealsa.drv=d;mscoree,mshtml="
+  mkdir -p "$HOME"
+  if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+    echo "test-env: creating the Wine prefix $WINEPREFIX"
+    wineboot -i </dev/null >"$TEST_ENV_DIR/wineboot.log" 2>&1 || test_env_fail "wineboot failed" || return 1
+    wineserver -w
+    # Without a window manager, closing a dialog otherwise blocks for about 2 s.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    wineserver -w
+  fi
+  [[ -f "$WINEPREFIX/system.reg" ]] || test_env_fail "no Wine prefix at $WINEPREFIX" || return 1
+}
+
+# test_env_start BUILD_DIR [--demo]
+test_env_start() {
+  TEST_ENV_BUILD=$(cd "$1" && pwd)
+  TEST_ENV_DIR="$TEST_ENV_BUILD/test-env"
+  mkdir -p "$TEST_ENV_DIR"
+  command -v wine >/dev/null || test_env_fail "wine is not installed" || return 1
+  python3 "$TOOLS_DIR/simulator/mailsim.py" --cert-dir "$TEST_ENV_BUILD/certs" --make-certificates-only ||
+    test_env_fail "could not make the test certificates" || return 1
+  test_env_start_display || return 1
+  test_env_prepare_prefix || return 1
+  wineserver -p
+  # The first Wine process starts helpers that keep its output open: start them here.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || test_env_fail "Wine cannot run a program" || return 1
+  wine "$TEST_ENV_BUILD/bin/install_test_ca.exe" "$TEST_ENV_BUILD/certs/ca.der" </dev/null ||
+    test_env_fail "could not add the test CA to the prefix's Root store" || return 1
+  test_env_start_simulator "${2:-}" || return 1
+}
+
+test_env_stop() {
+  if [[ -n "${TEST_ENV_SIM_PID:-}" ]]; then
+    kill "$TEST_ENV_SIM_PID" 2>/dev/null || true
+    wait "$TEST_ENV_SIM_PID" 2>/dev/null || true
+    TEST_ENV_SIM_PID=
+  fi
+  if [[ -n "${WINEPREFIX:-}" ]]; then
+    wineserver -k 2>/dev/null || true
+  fi
+  if [[ -n "${TEST_ENV_XVFB_PID:-}" ]]; then
+    kill "$TEST_ENV_XVFB_PID" 2>/dev/null || true
+    wait "$TEST_ENV_XVFB_PID" 2>/dev/null || true
+    TEST_ENV_XVFB_PID=
+  fi
+}
