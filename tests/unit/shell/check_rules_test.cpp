@@ -1,0 +1,60 @@
+#include "notifier/shell/check_rules.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr CheckStatus kOk = CheckStatus::Ok;
+constexpr CheckStatus kFailed = CheckStatus::Failed;
+constexpr CheckStatus kServiceError = CheckStatus::ServiceError;
+constexpr CheckStatus kLogin = CheckStatus::LoginRequired;
+
+struct Case {
+    ShownResult previous;
+    ShownResult current;
+    bool refetch;
+    Announcement expected;
+    const char* what;
+};
+
+TEST(Announcement, ScenariosOfTheCheckCycle) {
+    const Case cases[] = {
+        {{kOk, 2}, {kOk, 3}, false, Announcement::NewMail, "2 -> 3"},
+        {{kOk, 3}, {kOk, 2}, false, Announcement::NewMail, "3 -> 2"},
+        {{kOk, 3}, {kOk, 3}, false, Announcement::None, "3 -> 3"},
+        {{kOk, 3}, {kOk, 0}, false, Announcement::None, "3 -> 0"},
+        {{kOk, 0}, {kOk, 0}, true, Announcement::NoNewMail, "re-fetch with 0"},
+        {{kOk, 3}, {kOk, 3}, true, Announcement::NewMail, "re-fetch with 3"},
+        {{kOk, 3}, {kFailed, 0}, false, Announcement::None, "Failed after Ok 3"},
+        {{kOk, 3}, {kFailed, 0}, true, Announcement::None, "re-fetch that fails"},
+        {{kFailed, 0}, {kOk, 3}, false, Announcement::NewMail, "Ok 3 after Failed"},
+        {{kFailed, 0}, {kOk, 0}, false, Announcement::NoNewMail, "Ok 0 after Failed"},
+        {{kServiceError, 0}, {kOk, 0}, false, Announcement::NoNewMail, "Ok 0 after ServiceError"},
+        {{kOk, 0}, {kOk, 0}, false, Announcement::None, "first pass, nothing new"},
+        {{kOk, 0}, {kOk, 5}, false, Announcement::NewMail, "first pass with mail"},
+        {{kOk, 0}, {kLogin, 0}, false, Announcement::None, "login required"},
+        {{kLogin, 0}, {kLogin, 0}, true, Announcement::None, "re-fetch while logged out"},
+        {{kOk, 1}, {kServiceError, 0}, true, Announcement::None, "dberror on re-fetch"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ChooseAnnouncement(c.previous, c.current, c.refetch), c.expected) << c.what;
+    }
+}
+
+TEST(FollowUp, TimerForResultsLoginPromptForLoginRequiredNothingElse) {
+    EXPECT_EQ(FollowUpFor(kOk), PassFollowUp::ScheduleNextCheck);
+    EXPECT_EQ(FollowUpFor(kFailed), PassFollowUp::ScheduleNextCheck);
+    EXPECT_EQ(FollowUpFor(kServiceError), PassFollowUp::ScheduleNextCheck);
+    EXPECT_EQ(FollowUpFor(kLogin), PassFollowUp::PromptLogin);
+    EXPECT_EQ(FollowUpFor(static_cast<CheckStatus>(4)), PassFollowUp::Nothing);
+    EXPECT_EQ(FollowUpFor(static_cast<CheckStatus>(-1)), PassFollowUp::Nothing);
+}
+
+TEST(PopupTexts, ExactCodePage932Bytes) {
+    EXPECT_EQ(NewMailPopupText(3), "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x82\xAA 3 \x8C\x8F\x82\xA0\x82\xE8\x82\xDC\x82\xB7");
+    EXPECT_EQ(NewMailPopupText(2147483647),
+              "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x82\xAA 2147483647 \x8C\x8F\x82\xA0\x82\xE8\x82\xDC\x82\xB7");
+    EXPECT_EQ(NoNewMailPopupText(), "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1");
+}
+
+}  // namespace
