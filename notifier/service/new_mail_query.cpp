@@ -16,9 +16,13 @@ std::string BuildArrivalHeaders(const std::string& eid) {
 }
 
 CheckStatus QueryNewMail(const std::string& eid, std::int32_t& count, HANDLE stopEvent) {
+    return QueryNewMailAt(ArrivalUrl, eid, count, stopEvent);
+}
+
+CheckStatus QueryNewMailAt(const char* url, const std::string& eid, std::int32_t& count, HANDLE stopEvent) {
     count = 0;
     PostExchange exchange;
-    if (!exchange.Open(ArrivalUrl, kQueryFlags, stopEvent)) return CheckStatus::Failed;
+    if (!exchange.Open(url, kQueryFlags, stopEvent)) return CheckStatus::Failed;
 
     const std::string headers = BuildArrivalHeaders(eid);
     SetReceiveTimeout(exchange.request.Get(), kQueryReceiveTimeoutMs);

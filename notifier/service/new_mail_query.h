@@ -15,3 +15,6 @@ std::string BuildArrivalHeaders(const std::string& eid);
 // The count is 0 unless the result is Ok. A signalled stop event ends the exchange
 // before the send (Failed) or ends the read (the text so far is parsed).
 CheckStatus QueryNewMail(const std::string& eid, std::int32_t& count, HANDLE stopEvent = nullptr);
+
+// The same exchange against another query URL.
+CheckStatus QueryNewMailAt(const char* url, const std::string& eid, std::int32_t& count, HANDLE stopEvent);
