@@ -78,6 +78,10 @@ test_env_start() {
   wineserver -p
   # The first Wine process starts helpers that keep its output open: start them here.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || test_env_fail "Wine cannot run a program" || return 1
+  # The dialogs' font "ＭＳ Ｐゴシック" is missing under Wine, whose fallback is a fixed-pitch
+  # Gothic that clips their labels; IPAPGothic (fonts-ipafont-gothic) is proportional like it.
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f \
+    </dev/null >/dev/null 2>&1 || test_env_fail "could not map the dialog font" || return 1
   wine "$TEST_ENV_BUILD/bin/install_test_ca.exe" "$TEST_ENV_BUILD/certs/ca.der" </dev/null ||
     test_env_fail "could not add the test CA to the prefix's Root store" || return 1
   test_env_start_simulator "${2:-}" || return 1

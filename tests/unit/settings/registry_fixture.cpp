@@ -103,4 +103,25 @@ std::string Snapshot(HKEY root, const char* subKey) {
     return out;
 }
 
+void CleanSoundSettings::SetUp() {
+    CleanSettingsKey::SetUp();
+    mailBeepExisted_ = KeyExists(HKEY_CURRENT_USER, kMailBeepKey);
+    mailBeepSound_ = GetRaw(HKEY_CURRENT_USER, kMailBeepKey, nullptr);
+    DeleteKey(HKEY_CURRENT_USER, kMailBeepKey);
+}
+
+void CleanSoundSettings::TearDown() {
+    DeleteKey(HKEY_CURRENT_USER, kMailBeepKey);
+    if (mailBeepSound_) {
+        SetRaw(HKEY_CURRENT_USER, kMailBeepKey, nullptr, mailBeepSound_->type, mailBeepSound_->data);
+    } else if (mailBeepExisted_) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, kMailBeepKey, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr) ==
+            ERROR_SUCCESS) {
+            RegCloseKey(key);
+        }
+    }
+    CleanSettingsKey::TearDown();
+}
+
 }  // namespace test

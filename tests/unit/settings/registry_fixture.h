@@ -41,4 +41,16 @@ protected:
     void TearDown() override { DeleteKey(HKEY_CURRENT_USER, kSettingsKey); }
 };
 
+// The same, and the system's new-mail sound key put back as it was after each test.
+class CleanSoundSettings : public CleanSettingsKey {
+protected:
+    static constexpr const char* kMailBeepKey = "AppEvents\\Schemes\\Apps\\.Default\\MailBeep\\.Current";
+    void SetUp() override;
+    void TearDown() override;
+
+private:
+    bool mailBeepExisted_ = false;
+    std::optional<RawValue> mailBeepSound_;
+};
+
 }  // namespace test

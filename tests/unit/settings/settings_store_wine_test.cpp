@@ -16,8 +16,6 @@ using test::RawValue;
 using test::SetRaw;
 using test::SetRawDword;
 
-constexpr const char* kMailBeepKey = "AppEvents\\Schemes\\Apps\\.Default\\MailBeep\\.Current";
-
 std::string Dword(DWORD value) { return std::string(reinterpret_cast<const char*>(&value), sizeof value); }
 
 class Settings : public test::CleanSettingsKey {};
@@ -116,30 +114,7 @@ TEST_F(Settings, ReadStringValueReportsWhereTheTextCameFrom) {
     EXPECT_EQ(text, "") << "no default given: the empty string";
 }
 
-// The system's new-mail sound key is put back as it was after each test.
-class DefaultMailSound : public test::CleanSettingsKey {
-protected:
-    void SetUp() override {
-        test::CleanSettingsKey::SetUp();
-        existed_ = test::KeyExists(HKEY_CURRENT_USER, kMailBeepKey);
-        saved_ = GetRaw(HKEY_CURRENT_USER, kMailBeepKey, nullptr);
-        test::DeleteKey(HKEY_CURRENT_USER, kMailBeepKey);
-    }
-    void TearDown() override {
-        test::DeleteKey(HKEY_CURRENT_USER, kMailBeepKey);
-        if (saved_) {
-            SetRaw(HKEY_CURRENT_USER, kMailBeepKey, nullptr, saved_->type, saved_->data);
-        } else if (existed_) {
-            RegistryKey key;
-            key.Create(HKEY_CURRENT_USER, kMailBeepKey);
-        }
-        test::CleanSettingsKey::TearDown();
-    }
-
-private:
-    bool existed_ = false;
-    std::optional<RawValue> saved_;
-};
+class DefaultMailSound : public test::CleanSoundSettings {};
 
 TEST_F(DefaultMailSound, MissingKeyGivesNothingToPlayAndIsNotCreated) {
     EXPECT_EQ(settingsStore.ReadDefaultMailSound(), "");

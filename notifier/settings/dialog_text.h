@@ -1,0 +1,12 @@
+// Text of dialog controls as byte strings in the system code page.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The whole text of a control, however long.
+std::string GetControlText(HWND dialog, int controlId);
+
+// Overwrites the bytes before the string lets them go (for passwords).
+void WipeString(std::string& text);
