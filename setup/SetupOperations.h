@@ -1,0 +1,49 @@
+// The building blocks of install and uninstall: commands, folders, files, shortcuts,
+// self-registration and the shared Quoll component. Each writes its own log lines.
+#pragma once
+
+#include <string>
+
+// How long a command started with wait may run before the flow goes on.
+constexpr unsigned long kCommandWaitMs = 180000;
+
+// Starts a command line as a process (waiting for it when wait is true, at most
+// kCommandWaitMs) and returns true. When no process can be made, hands the command to the
+// shell and returns false. Raises SetupError when neither works.
+bool ExecCommand(const std::string& command, bool wait);
+
+bool FileExists(const std::string& path);       // an existing file, not a folder
+bool DirectoryExists(const std::string& path);  // an existing folder
+
+// Creates the folder and its missing parents. Logs "Create Directory" at Skip, Success or Error.
+bool CreateDirectoryLogged(const std::string& path);
+
+// Copies a file over any existing one and clears the copy's read-only attribute. Logs
+// "Copy File"; on failure logs the text with " Error <code>" and raises it.
+bool CopyFileLogged(const std::string& source, const std::string& destination);
+
+// Has the file deleted at the next start of the system; failures are ignored.
+void DeleteFileAtReboot(const std::string& path);
+
+// Writes a shell link at shortcutPath that points at target (COM must be initialised).
+bool CreateShortcut(const std::string& shortcutPath, const std::string& target);
+
+// Calls the file's DllRegisterServer (or DllUnregisterServer); false when the file does not
+// load or lacks the entry point.
+bool CallSelfRegistration(const std::string& path, bool doRegister);
+
+// The program file of the registered Quoll component; empty when none is registered.
+std::string GetRegisteredQuollPath();
+
+// The last dotted part of the file's Japanese FileVersion string (logged as "Build No");
+// empty when the file has no such string.
+std::string GetFileBuild(const std::string& path);
+
+// Copies and registers the Quoll component when the offered build is newer than the
+// registered one. Raises from the copy or the registration command.
+void InstallQuollComponent(const std::string& source, const std::string& destination);
+
+// The whole content of a file; false when it cannot be read.
+bool ReadFileText(const std::string& path, std::string& text);
+// Writes text as the whole content of a file; false on any failure.
+bool WriteFileText(const std::string& path, const std::string& text);
