@@ -31,7 +31,9 @@ bool LoginAt(const char* url, const std::string& userId, const std::string& pass
     SecureZeroMemory(body.data(), body.size());
     if (!sent) return false;
 
-    // The status is not looked at: a redirect or an error page may carry the session.
+    // Any status counts as a response, since a redirect or an error page may carry the
+    // session; 0 means no status line arrived at all (a connection closed before it).
+    if (exchange.request.GetStatusCode() == 0) return false;
     std::string name;
     std::string value;
     for (DWORD index = 0; ReadSetCookie(exchange.request.Get(), index, name, value); ++index) {
