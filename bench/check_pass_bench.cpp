@@ -49,6 +49,16 @@ bool BareQuery() {
     return ok;
 }
 
+DWORD WINAPI EmptyWorker(LPVOID) { return 0; }
+
+// What the client adds to an exchange besides the exchange itself: one worker thread.
+void RunEmptyThread() {
+    HANDLE thread = CreateThread(nullptr, 0, EmptyWorker, nullptr, CREATE_SUSPENDED, nullptr);
+    ResumeThread(thread);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+}
+
 int g_completions = 0;
 
 LRESULT CALLBACK CompletionProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -109,6 +119,7 @@ int main(int argc, char** argv) {
     }
     std::vector<double> bare;
     std::vector<double> pass;
+    std::vector<double> thread;
     for (int i = 0; i < passes; ++i) {
         double start = Now();
         BareQuery();
@@ -116,14 +127,22 @@ int main(int argc, char** argv) {
         start = Now();
         RunClientPass(client);
         pass.push_back(Now() - start);
+        start = Now();
+        RunEmptyThread();
+        thread.push_back(Now() - start);
     }
     const Stats b = Summarise(bare);
     const Stats p = Summarise(pass);
+    const Stats t = Summarise(thread);
     std::printf("| contender | passes | median ms | mean ms | p90 ms |\n|---|---|---|---|---|\n");
     std::printf("| bare WinINet exchange | %d | %.3f | %.3f | %.3f |\n", passes, b.median, b.mean, b.p90);
     std::printf("| MailCheckClient pass (thread, query, completion message) | %d | %.3f | %.3f | %.3f |\n", passes,
                 p.median, p.mean, p.p90);
+    std::printf("| empty worker thread (create, run, join) | %d | %.3f | %.3f | %.3f |\n", passes, t.median, t.mean,
+                t.p90);
     std::printf("\nratio of medians (pass / bare): %.3f (goal <= 1.05)\n", p.median / b.median);
+    std::printf("ratio of medians without the thread ((pass - thread) / bare): %.3f\n",
+                (p.median - t.median) / b.median);
     DestroyWindow(window);
     return 0;
 }
