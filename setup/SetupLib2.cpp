@@ -75,6 +75,20 @@ void TInstallerBase::CompleteConstruction() {
     }
 }
 
+void TInstallerBase::Run() {
+    switch (KindOfStart(FArguments, FExePath)) {
+        case StartKind::RelaunchedUninstall:
+            if (!Uninstall()) RegisterUninstallEntry(true);
+            break;
+        case StartKind::UninstallRequest:
+            if (ConfirmUninstall(FUninstallPrompt) == IDYES) RelaunchForUninstall();
+            break;
+        case StartKind::Install:
+            if (ConfirmInstall(FInstallPrompt) == IDYES) Install();
+            break;
+    }
+}
+
 std::string TInstallerBase::ReadIniString(const char* section, const char* key) const {
     char value[512] = {};
     GetPrivateProfileStringA(section, key, "", value, sizeof(value), FSetupIni.c_str());

@@ -34,6 +34,25 @@ public:
     TInstallerBase& operator=(const TInstallerBase&) = delete;
     virtual ~TInstallerBase();
 
+    // Install, hand over to an uninstalling copy, or uninstall, as the command line says.
+    void Run();
+
+    // The whole installation from the script; every outcome is shown to the user.
+    void Install();
+    // The uninstall in the relaunched copy; true when it completed.
+    bool Uninstall();
+    // Starts a temporary copy of this program with "/ux" and the script's path.
+    void RelaunchForUninstall();
+    // Places the script and this program as "uninstall.exe" in the installation folder and
+    // lists the product as installed.
+    void CopyUninstaller();
+    // Writes (true) or deletes (false) the product's key in the system's uninstall list.
+    void RegisterUninstallEntry(bool doRegister);
+    // Runs the commands in order; one starting with "&" is not waited for.
+    void RunExecList(const StringList& list);
+    // The script's registry, files and (uninstalling) file-pattern sections, in that order.
+    void ProcessScript(const std::string& scriptPath, bool installing);
+
     std::string ExpandMacros(const std::string& text) const;
     // Deletes the file, asking Retry or Cancel while it cannot; false only on Cancel.
     bool DeleteFileWithRetry(const std::string& path) const;
@@ -83,6 +102,16 @@ private:
 
     // The last construction steps: the installation folder, then the running-instance mutex.
     void CompleteConstruction();
+
+    void ProcessRegistrySection(const StringList& lines, bool installing);
+    void WriteRegistryLine(HKEY root, const std::string& keyPath, const StringList& fields);
+    void RemoveRegistryLine(HKEY root, const std::string& keyPath, const StringList& fields);
+    void ProcessFilesSection(const StringList& lines, bool installing);
+    void InstallFileLine(const std::string& source, std::string destination, const StringList& fields);
+    void RemoveFileLine(const std::string& source, std::string destination, const StringList& fields);
+    void ProcessUninstallFilesSection(const StringList& lines);
+    // Removes the folder when it is empty, but never a drive's root or a shell folder.
+    void RemoveEmptyFolder(const std::string& path) const;
 
     std::string ReadIniString(const char* section, const char* key) const;
     bool ReadIniBool(const char* section, const char* key, bool fallback) const;

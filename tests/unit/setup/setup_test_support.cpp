@@ -148,15 +148,16 @@ HWND WaitForBox(DWORD processId, DWORD timeoutMs) {
 
 SeenBox ReadBox(HWND box) {
     SeenBox seen;
+    // A box can be visible before its dialog procedure has put the text in: wait for it.
+    const DWORD start = GetTickCount();
+    while ((seen.text = TextOf(GetDlgItem(box, 0xFFFF))).empty() && GetTickCount() - start < 5000) Sleep(20);
     seen.caption = TextOf(box);
-    seen.text = TextOf(GetDlgItem(box, 0xFFFF));
     for (int id = IDOK; id <= IDNO; ++id) {
         if (GetDlgItem(box, id) != nullptr) seen.buttons.push_back(id);
     }
-    DWORD_PTR result = 0;
-    if (SendMessageTimeoutA(box, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) &&
-        HIWORD(result) == DC_HASDEFID) {
-        seen.defaultButton = LOWORD(result);
+    // The default button is the one drawn as such.
+    for (const int id : seen.buttons) {
+        if ((GetWindowLongA(GetDlgItem(box, id), GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON) seen.defaultButton = id;
     }
     return seen;
 }

@@ -1,5 +1,5 @@
 // A COM server for the self-registration tests: each entry point appends its name to the
-// file "<this dll>.calls".
+// file named by SETUP_TEST_CALLS, or else to "<this dll>.calls".
 #include <windows.h>
 
 #include <string>
@@ -10,8 +10,13 @@ HMODULE g_module = nullptr;
 
 HRESULT Record(const char* call) {
     char path[MAX_PATH] = {};
-    GetModuleFileNameA(g_module, path, MAX_PATH);
-    const std::string calls = std::string(path) + ".calls";
+    std::string calls;
+    if (GetEnvironmentVariableA("SETUP_TEST_CALLS", path, MAX_PATH) > 0) {
+        calls = path;
+    } else {
+        GetModuleFileNameA(g_module, path, MAX_PATH);
+        calls = std::string(path) + ".calls";
+    }
     const HANDLE file = CreateFileA(calls.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return E_FAIL;
     const std::string line = std::string(call) + "\r\n";

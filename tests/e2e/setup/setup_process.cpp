@@ -1,0 +1,120 @@
+#include "tests/e2e/setup/setup_process.h"
+
+#include <gtest/gtest.h>
+#include <tlhelp32.h>
+
+#include <cstring>
+
+namespace setup_test {
+
+ChildProcess::~ChildProcess() {
+    if (process_ == nullptr) return;
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 99);
+    CloseHandle(process_);
+}
+
+bool ChildProcess::WaitForExit(DWORD timeoutMs) const {
+    return process_ != nullptr && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+}
+
+ChildProcess StartProgram(const std::string& commandLine, const std::string& tempDir) {
+    // The environment block with TMP and TEMP replaced.
+    std::string environment;
+    char* block = GetEnvironmentStringsA();
+    for (const char* entry = block; *entry != '\0'; entry += std::strlen(entry) + 1) {
+        if (_strnicmp(entry, "TMP=", 4) != 0 && _strnicmp(entry, "TEMP=", 5) != 0) {
+            environment.append(entry).push_back('\0');
+        }
+    }
+    FreeEnvironmentStringsA(block);
+    environment.append("TMP=" + tempDir).push_back('\0');
+    environment.append("TEMP=" + tempDir).push_back('\0');
+    environment.push_back('\0');
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, environment.data(), nullptr, &startup,
+                        &info)) {
+        ADD_FAILURE() << "cannot start " << commandLine << ": " << GetLastError();
+        return ChildProcess(nullptr, 0);
+    }
+    CloseHandle(info.hThread);
+    return ChildProcess(info.hProcess, info.dwProcessId);
+}
+
+ChildProcess ChildOf(DWORD parentId, const char* exeName, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs) {
+        const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32 entry = {};
+        entry.dwSize = sizeof(entry);
+        DWORD found = 0;
+        for (BOOL more = Process32First(snapshot, &entry); more && found == 0; more = Process32Next(snapshot, &entry)) {
+            if (entry.th32ParentProcessID == parentId && (exeName == nullptr || lstrcmpiA(entry.szExeFile, exeName) == 0)) {
+                found = entry.th32ProcessID;
+            }
+        }
+        CloseHandle(snapshot);
+        if (found != 0) {
+            const HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, found);
+            if (process != nullptr) return ChildProcess(process, found);
+        }
+        Sleep(20);
+    }
+    return ChildProcess(nullptr, 0);
+}
+
+std::vector<SeenBox> AnswerBoxes(const ChildProcess& process, const std::vector<int>& buttons) {
+    std::vector<SeenBox> seen;
+    for (const int button : buttons) {
+        const HWND box = WaitForBox(process.Id());
+        if (box == nullptr) {
+            ADD_FAILURE() << "box " << seen.size() + 1 << " of " << buttons.size() << " did not come";
+            return seen;
+        }
+        seen.push_back(ReadBox(box));
+        PressButton(box, button);
+    }
+    if (!process.WaitForExit()) {
+        const HWND extra = WaitForBox(process.Id(), 100);
+        ADD_FAILURE() << "the program did not end" << (extra ? ", showing: " + ReadBox(extra).text : std::string());
+    }
+    return seen;
+}
+
+namespace {
+
+struct TitleSearch {
+    DWORD processId;
+    std::string title;
+};
+
+BOOL CALLBACK FindTitle(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<TitleSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+    char title[512] = {};
+    GetWindowTextA(window, title, sizeof(title));
+    search->title = title;
+    return FALSE;
+}
+
+}  // namespace
+
+bool EndNotepadShowing(DWORD parentId, const std::string& fileName) {
+    const ChildProcess notepad = ChildOf(parentId, "notepad.exe");
+    if (!notepad.IsValid()) return false;
+    TitleSearch search{notepad.Id(), std::string()};
+    const DWORD start = GetTickCount();
+    // The window shows the file's name once the file is loaded.
+    while (search.title.find(fileName) == std::string::npos && GetTickCount() - start < 30000) {
+        EnumWindows(FindTitle, reinterpret_cast<LPARAM>(&search));
+        Sleep(20);
+    }
+    return search.title.find(fileName) != std::string::npos;
+}
+
+}  // namespace setup_test
