@@ -1,0 +1,187 @@
+#include "notifier/shell/main_window.h"
+
+#include "notifier/res/resource.h"
+#include "notifier/service/endpoints.h"
+#include "notifier/settings/about_dialog.h"
+#include "notifier/settings/options_dialog.h"
+#include "notifier/settings/settings_store.h"
+
+namespace {
+
+bool RegisterMainClass(HINSTANCE instance, WNDPROC procedure) {
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof(existing);
+    if (GetClassInfoExA(instance, MainWindow::kClassName, &existing)) return true;
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = 0;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    windowClass.lpszClassName = MainWindow::kClassName;
+    return RegisterClassExA(&windowClass) != 0;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(const Effects& effects) : effects_(effects), tray_(effects.tray) {}
+
+MainWindow::~MainWindow() {
+    if (window_ != nullptr) DestroyWindow(window_);
+}
+
+HWND MainWindow::Create(HINSTANCE instance) {
+    if (window_ != nullptr) return window_;
+    instance_ = instance;
+    if (!RegisterMainClass(instance, WindowProc)) return nullptr;
+    CreateWindowExA(0, kClassName, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                    CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    return window_;
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        self->window_ = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        self->window_ = nullptr;
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    return self->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            OnCreate();
+            return 0;
+        case WM_DESTROY:
+            OnDestroy();
+            return 0;
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam));
+            return 0;
+        case WM_TIMER:
+            OnTimer(wParam);
+            return 0;
+        case WM_TRAY_NOTIFY:
+            OnTrayNotify(lParam);
+            return 0;
+        case WM_CHECK_DONE:
+            OnCheckDone();
+            return 0;
+        case WM_POPUP_MOUSE:
+            OnPopupMouse(wParam, lParam);
+            return 0;
+    }
+    return DefWindowProcA(window_, message, wParam, lParam);
+}
+
+void MainWindow::OnCreate() {
+    lastStatus_ = CheckStatus::Ok;
+    lastCount_ = 0;
+    defaultCommand_ = IDM_OPEN_MAIL;
+    trayMenu_.Load(instance_, defaultCommand_);
+    tray_.Prepare(window_, instance_, WM_TRAY_NOTIFY);
+    if (!tray_.Add(lastStatus_, lastCount_)) SetTimer(window_, TIMER_TRAY_ADD, kTrayAddRetryMs, nullptr);
+
+    popup_.Create(instance_);
+    popup_.SetNotifyTarget(window_, WM_POPUP_MOUSE);
+
+    client_.SetNotifyTarget(window_, WM_CHECK_DONE);
+    client_.SetSessionCookie(settingsStore.ReadSessionCookie());
+    loginDialog_.loginUserId = settingsStore.ReadUserId();
+    StartCheck();
+}
+
+void MainWindow::OnDestroy() {
+    tray_.Remove();
+    popup_.Destroy();
+    trayMenu_.Destroy();
+    PostQuitMessage(0);
+}
+
+void MainWindow::OnCommand(UINT command) {
+    switch (command) {
+        case IDM_OPEN_MAIL:
+            effects_.urls.Open(MailTopUrl);
+            break;
+        case IDM_LOGOUT:
+            Logout();
+            break;
+        case IDM_REFETCH:
+            Refetch();
+            break;
+        case IDM_OPTIONS:
+            RunMenuDialog(IDM_OPTIONS, [this] { OptionsDialog().Run(instance_); });
+            break;
+        case IDM_HELP:
+            effects_.urls.Open(HelpUrl);
+            break;
+        case IDM_ABOUT:
+            RunMenuDialog(IDM_ABOUT, [this] { AboutDialog().Run(instance_); });
+            break;
+        case IDM_EXIT:
+            DestroyWindow(window_);
+            break;
+    }
+}
+
+template <typename RunDialog>
+void MainWindow::RunMenuDialog(UINT command, RunDialog run) {
+    trayMenu_.EnableItem(command, false);
+    run();
+    trayMenu_.EnableItem(command, true);
+}
+
+void MainWindow::OnTimer(UINT_PTR timer) {
+    switch (timer) {
+        case TIMER_TRAY_ADD:
+            if (tray_.Add(lastStatus_, lastCount_)) KillTimer(window_, TIMER_TRAY_ADD);
+            break;
+        case TIMER_NEXT_CHECK:
+            KillTimer(window_, TIMER_NEXT_CHECK);
+            StartCheck();
+            break;
+    }
+}
+
+void MainWindow::OnTrayNotify(LPARAM mouseMessage) {
+    switch (mouseMessage) {
+        case WM_LBUTTONDOWN:
+            SetForegroundWindow(window_);
+            SendMessageA(window_, WM_COMMAND, defaultCommand_, 0);
+            break;
+        case WM_RBUTTONUP: {
+            POINT cursor{};
+            GetCursorPos(&cursor);
+            SetForegroundWindow(window_);
+            trayMenu_.Track(window_, cursor);
+            break;
+        }
+        case WM_RBUTTONDBLCLK:
+            SendMessageA(window_, WM_COMMAND, IDM_REFETCH, 0);
+            break;
+    }
+}
+
+void MainWindow::OnPopupMouse(WPARAM wParam, LPARAM lParam) {
+    // The message carries addresses: only the popup's own forwarding is taken.
+    if (!popup_.IsOwnMouseEvent(wParam, lParam)) return;
+    const auto* event = reinterpret_cast<const PopupMouseEvent*>(lParam);
+    switch (event->message) {
+        case WM_LBUTTONUP:
+            popup_.HideNow();
+            SendMessageA(window_, WM_COMMAND, IDM_OPEN_MAIL, 0);
+            break;
+        case WM_RBUTTONUP:
+            popup_.HideNow();
+            break;
+    }
+}

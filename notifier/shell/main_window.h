@@ -1,0 +1,98 @@
+// The notifier's hidden main window: owner of the tray icon and menu, the popup, the
+// timers and the dialogs, and the receiver of every user action and check result.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "notifier/service/check_status.h"
+#include "notifier/service/mail_check_client.h"
+#include "notifier/settings/login_dialog.h"
+#include "notifier/shell/check_rules.h"
+#include "notifier/shell/shell_effects.h"
+#include "notifier/ui/popup_window.h"
+#include "notifier/ui/tray_icon.h"
+#include "notifier/ui/tray_menu.h"
+
+class MainWindow {
+public:
+    static constexpr const char* kClassName = "MEWLARKCLASS";
+
+    // Private messages.
+    static constexpr UINT WM_TRAY_NOTIFY = WM_USER + 1;  // the tray icon's mouse events
+    static constexpr UINT WM_CHECK_DONE = WM_USER + 2;   // a check pass has ended (sent)
+    static constexpr UINT WM_POPUP_MOUSE = WM_USER + 3;  // the popup's mouse events (sent)
+
+    // Timers.
+    static constexpr UINT_PTR TIMER_TRAY_ADD = 1;    // retries adding the tray icon
+    static constexpr UINT_PTR TIMER_NEXT_CHECK = 2;  // starts the next check pass (one-shot)
+    static constexpr UINT kTrayAddRetryMs = 5000;
+
+    struct Effects {
+        TrayShell& tray;
+        UrlOpener& urls;
+        NotificationSound& sound;
+        LoginPrompt& login;
+    };
+
+    explicit MainWindow(const Effects& effects);
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+    ~MainWindow();
+
+    // Creates the window, which is never shown; its creation starts the first check pass.
+    // Null when it cannot be created.
+    HWND Create(HINSTANCE instance);
+
+    HWND Window() const { return window_; }
+    ShownResult LastResult() const { return {lastStatus_, lastCount_}; }
+    const TrayIcon& Tray() const { return tray_; }
+    HMENU TrayMenuHandle() const { return trayMenu_.Handle(); }
+    PopupWindow& Popup() { return popup_; }
+    const LoginDialog& Login() const { return loginDialog_; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void OnCreate();
+    void OnDestroy();
+    void OnCommand(UINT command);
+    void OnTimer(UINT_PTR timer);
+    void OnTrayNotify(LPARAM mouseMessage);
+    void OnPopupMouse(WPARAM wParam, LPARAM lParam);
+    // Greys the command's item while the dialog runs.
+    template <typename RunDialog>
+    void RunMenuDialog(UINT command, RunDialog run);
+
+    // The check cycle.
+    void StartCheck();
+    void OnCheckDone();
+    void Announce(ShownResult previous);
+    void StoreSessionCookieIfAsked();
+    void PromptLogin();
+    void Logout();
+    void Refetch();
+
+    const Effects effects_;
+    HINSTANCE instance_ = nullptr;
+
+    HWND window_ = nullptr;
+    TrayIcon tray_;
+    CheckStatus lastStatus_ = CheckStatus::Ok;
+    std::int32_t lastCount_ = 0;
+    MailCheckClient client_;
+    LoginDialog loginDialog_;
+    PopupWindow popup_;
+    TrayMenu trayMenu_;
+    UINT defaultCommand_ = 0;
+    bool manualRefetch_ = false;
+
+    // A pass was started whose end has not been handled yet.
+    bool passPending_ = false;
+    // The pending pass began before the login dialog's OK: its end starts a fresh pass
+    // instead of being shown.
+    bool passSupersededByLogin_ = false;
+    bool loginPromptOpen_ = false;
+};
