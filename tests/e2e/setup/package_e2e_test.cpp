@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
-#include <shlobj.h>
 
 #include "tests/e2e/setup/setup_process.h"
 
@@ -14,24 +13,6 @@ namespace {
 const std::string kShellFolders = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const std::string kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kEntry = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mewlark";
-
-std::string ShortcutTarget(const std::string& shortcut) {
-    IShellLinkA* link = nullptr;
-    IPersistFile* file = nullptr;
-    char target[MAX_PATH] = {};
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void**>(&link)))) {
-        wchar_t wide[MAX_PATH] = {};
-        MultiByteToWideChar(CP_ACP, 0, shortcut.c_str(), -1, wide, MAX_PATH);
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-            SUCCEEDED(file->Load(wide, STGM_READ))) {
-            link->GetPath(target, MAX_PATH, nullptr, 0);
-        }
-        if (file != nullptr) file->Release();
-        link->Release();
-    }
-    return target;
-}
 
 class Package : public ::testing::Test {
 protected:

@@ -50,8 +50,8 @@ TEST_F(Engine, ReadsTheInitKeysAndCommandLists) {
     CreateDirectoryA(folder.c_str(), nullptr);
     WriteText(folder + "\\setup.ini",
               "[init]\r\nProductID = Mewlark\r\nProductTitle=\"" + title +
-                  "\"\r\nInstallDir=%BaseDir%\\app\r\nInstallQuoll=TRUE\r\nInstallPrompt=1\r\nUninstallPrompt=\r\n"
-                  "UniqueName=\r\nStart=\"%InstallDir%\\Mewlark.exe\"\r\n"
+                  "\"\r\nInstallDir=%InstallDir%%BaseDir%\\app\r\nInstallQuoll=TRUE\r\nInstallPrompt=1\r\nUninstallPrompt=\r\n"
+                  "UniqueName=\r\nStart=\"\"%InstallDir%\\Mewlark.exe\"\"\r\n"
                   "[PreInstallExec]\r\nExec1=  first  \r\nExec2=   \r\nExec9=last\r\nExec10=never\r\n"
                   "[InstallExec]\r\nExec0=&detached\r\n[UninstallExec]\r\nexec3=x\r\n");
     const auto engine = Start(folder);
@@ -60,13 +60,14 @@ TEST_F(Engine, ReadsTheInitKeysAndCommandLists) {
     EXPECT_EQ(engine->FSetupIni, folder + "\\setup.ini");
     EXPECT_EQ(engine->FProductID, "Mewlark");
     EXPECT_EQ(engine->FProductTitle, title);
-    EXPECT_EQ(engine->FInstallDirTemplate, "%BaseDir%\\app");
+    // "%InstallDir%" is still empty while its own template is expanded.
+    EXPECT_EQ(engine->FInstallDirTemplate, "%InstallDir%%BaseDir%\\app");
     EXPECT_EQ(engine->FInstallDir, folder + "\\app");
     EXPECT_TRUE(engine->FInstallQuoll);
     EXPECT_FALSE(engine->FInstallPrompt);
     EXPECT_TRUE(engine->FUninstallPrompt);
-    // The profile reader removes quotes that enclose the whole value.
-    EXPECT_EQ(engine->FStart, "%InstallDir%\\Mewlark.exe");
+    // The profile reader removes one pair of quotes that encloses the whole value.
+    EXPECT_EQ(engine->FStart, "\"%InstallDir%\\Mewlark.exe\"");
     EXPECT_EQ(engine->FPreInstallExec, (StringList{"first", "last"}));
     EXPECT_EQ(engine->FInstallExec, (StringList{"&detached"}));
     EXPECT_EQ(engine->FUninstallExec, (StringList{"x"}));
@@ -83,6 +84,7 @@ TEST_F(Engine, ReadsTheInitKeysAndCommandLists) {
 
 TEST_F(Engine, WithoutAScriptEveryKeyTakesItsDefault) {
     const auto engine = Start(scratch.Path());
+    EXPECT_TRUE(engine->FInstallDir.empty());
     EXPECT_TRUE(engine->FProductID.empty());
     EXPECT_TRUE(engine->FProductTitle.empty());
     EXPECT_TRUE(engine->FInstallPrompt);
@@ -95,11 +97,6 @@ TEST_F(Engine, WithoutAScriptEveryKeyTakesItsDefault) {
     } catch (const SetupError& error) {
         EXPECT_EQ(std::string(error.what()), Cp932(u8"ファイル ") + engine->FSetupIni + Cp932(u8" は開けません"));
     }
-}
-
-TEST_F(Engine, TheInstallFolderCannotNameItself) {
-    WriteText(scratch / "setup.ini", "[init]\r\nInstallDir=%InstallDir%\\x\r\n");
-    EXPECT_EQ(Start(scratch.Path())->FInstallDir, "\\x");
 }
 
 TEST_F(Engine, TheRelaunchSwitchTakesTheScriptFromTheCommandLineOnlyInLowerCase) {

@@ -1,5 +1,8 @@
 #include "tests/unit/setup/setup_test_support.h"
 
+#include <objbase.h>
+#include <shlobj.h>
+
 #include <atomic>
 #include <cstring>
 
@@ -89,6 +92,24 @@ bool IsFile(const std::string& path) {
 bool IsFolder(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ShortcutTarget(const std::string& shortcut) {
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    char target[MAX_PATH] = {};
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&link)))) {
+        wchar_t wide[MAX_PATH] = {};
+        MultiByteToWideChar(CP_ACP, 0, shortcut.c_str(), -1, wide, MAX_PATH);
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+            SUCCEEDED(file->Load(wide, STGM_READ))) {
+            link->GetPath(target, MAX_PATH, nullptr, 0);
+        }
+        if (file != nullptr) file->Release();
+        link->Release();
+    }
+    return target;
 }
 
 std::vector<std::string> LogEntries(const std::string& logPath) {

@@ -37,6 +37,9 @@ void WriteText(const std::string& path, const std::string& text);
 bool IsFile(const std::string& path);
 bool IsFolder(const std::string& path);
 
+// The path a shell link points at; empty when it cannot be read (COM must be initialised).
+std::string ShortcutTarget(const std::string& shortcut);
+
 // The log's lines as "Level : message", without their date and time.
 std::vector<std::string> LogEntries(const std::string& logPath);
 
