@@ -91,6 +91,10 @@ void MainWindow::PromptLogin() {
     const INT_PTR answer = effects_.login.Run(loginDialog_);
     loginPromptOpen_ = false;
 
+    // Closed with the main window (a Stop or Exit while the dialog was open): the program
+    // is ending, and the answer is nobody's choice.
+    if (window_ == nullptr) return;
+
     if (answer == IDOK) {
         settingsStore.WriteUserId(loginDialog_.loginUserId);
         client_.SetUserId(loginDialog_.loginUserId);
@@ -103,11 +107,9 @@ void MainWindow::PromptLogin() {
         } else {
             StartCheck();
         }
-    } else if (answer == IDCANCEL) {
+    } else {
         settingsStore.WriteUserId("");
     }
-    // Any other answer: the dialog was torn down (the program is ending) or could not
-    // run; the stored user id stays.
 }
 
 void MainWindow::Logout() {

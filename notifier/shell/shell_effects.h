@@ -22,8 +22,7 @@ public:
 class LoginPrompt {
 public:
     virtual ~LoginPrompt() = default;
-    // Runs the dialog modally without an owner; IDOK or IDCANCEL, or another value when
-    // the dialog could not run to an answer.
+    // Runs the dialog modally without an owner; IDOK or IDCANCEL.
     virtual INT_PTR Run(LoginDialog& dialog) = 0;
 };
 

@@ -366,6 +366,18 @@ TEST_F(NotifierProcess, SavedLoginStoresTheSessionAndNeverThePassword) {
     EXPECT_EQ(sim::RequestCount("login"), 1);
 }
 
+TEST_F(NotifierProcess, StopWhileTheLoginDialogIsOpenKeepsTheStoredUserId) {
+    test::SetRaw(HKEY_CURRENT_USER, test::kSettingsKey, "UserID", REG_SZ, std::string("bob\0", 4));
+    Notifier notifier("");
+    ASSERT_TRUE(WaitFor([] { return VisibleDialog(kLoginCaption) != nullptr; }, 20000));
+    Notifier stop("Stop");
+    ASSERT_TRUE(stop.Ended(20000));
+    ASSERT_TRUE(notifier.Ended(15000));
+    EXPECT_EQ(notifier.ExitCode(), 0u);
+    EXPECT_EQ(VisibleDialog(kLoginCaption), nullptr);
+    EXPECT_EQ(StoredString("UserID"), "bob");
+}
+
 TEST_F(NotifierProcess, TrayMenuOpensOnTheRightButtonUp) {
     StoreSession();
     Notifier running("");
