@@ -46,6 +46,12 @@ bool FileExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+std::string FullPathOf(const std::string& path) {
+    char full[MAX_PATH] = {};
+    const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    return length == 0 || length >= MAX_PATH ? path : std::string(full, length);
+}
+
 bool DirectoryExists(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -54,7 +60,10 @@ bool DirectoryExists(const std::string& path) {
 namespace {
 
 // Creates the folder, first its missing parents; a folder that is there already counts as made.
+// A path beyond the platform's limit is not made: Windows refuses it, Wine would nest
+// thousands of folders.
 bool CreateFolderTree(const std::string& path) {
+    if (path.size() >= MAX_PATH) return false;
     if (CreateDirectoryA(path.c_str(), nullptr) || DirectoryExists(path)) return true;
     const std::string parent = FolderOf(path);
     if (parent == path || parent.empty() || !CreateFolderTree(parent)) return false;

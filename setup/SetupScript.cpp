@@ -28,6 +28,11 @@ bool IsSelfRegister(const StringList& fields) {
 
 void TInstallerBase::ProcessScript(const std::string& scriptPath, bool installing) {
     const StringList lines = LoadScriptLines(scriptPath);
+    // Without a folder of its own the product would spread over a drive's root, its
+    // uninstaller overwriting and later deleting whatever files of those names are there.
+    if (installing && IsRootFolder(FullPathOf(FInstallDir))) {
+        throw SetupError("インストール先 \"" + FInstallDir + "\" にはインストールできません");
+    }
     const SectionBody registry = FindSectionBody(lines, "[InstallRegistry]");
     if (registry.found) ProcessRegistrySection(registry.lines, installing);
     const SectionBody files = FindSectionBody(lines, "[InstallFiles]");
@@ -45,7 +50,8 @@ void TInstallerBase::ProcessRegistrySection(const StringList& lines, bool instal
         std::string keyPath = fields[1];
         if (keyPath.empty() || keyPath[0] != '\\') keyPath.insert(0, "\\");
         const HKEY root = RootNamed(fields[0]);
-        if (root == nullptr) continue;
+        // An empty key path names the hive itself, which is no product's key.
+        if (root == nullptr || RelativeKeyPath(keyPath).empty()) continue;
         if (installing) {
             WriteRegistryLine(root, keyPath, fields);
         } else {
@@ -142,8 +148,9 @@ void TInstallerBase::ProcessUninstallFilesSection(const StringList& lines) {
         const std::string pattern = ExpandMacros(fields[0]);
         if (pattern.empty()) continue;
         const std::string folder = FolderOf(pattern);
-        // A macro that expanded to nothing can leave a drive's root: its files stay.
-        if (IsRootFolder(folder)) continue;
+        // A macro that expanded to nothing, "..", "." or a doubled "\" can lead to a drive's
+        // root: its files stay.
+        if (IsRootFolder(FullPathOf(folder))) continue;
 
         StringList names;
         WIN32_FIND_DATAA found;
@@ -161,9 +168,10 @@ void TInstallerBase::ProcessUninstallFilesSection(const StringList& lines) {
 }
 
 void TInstallerBase::RemoveEmptyFolder(const std::string& path) const {
-    if (IsRootFolder(path)) return;
+    const std::string folder = FullPathOf(path);
+    if (IsRootFolder(folder)) return;
     for (const std::string* shellFolder : {&FProgramsDir, &FAppDataDir, &FProgramFilesDir, &FTempDir}) {
-        if (mbcs::EqualsNoCase(WithoutTrailingBackslash(path), WithoutTrailingBackslash(*shellFolder))) return;
+        if (mbcs::EqualsNoCase(WithoutTrailingBackslash(folder), WithoutTrailingBackslash(*shellFolder))) return;
     }
-    RemoveDirectoryA(path.c_str());
+    RemoveDirectoryA(folder.c_str());
 }

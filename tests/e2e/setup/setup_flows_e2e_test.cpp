@@ -228,6 +228,8 @@ TEST_F(SetupProgram, EachInstallFailureShowsOneErrorOpensTheLogAndUndoesNothing)
          {"Info : start setup", "Info : Exception \"2 ... Exec Error " + missing + " /x\""}},
         {"registry key", init + "[InstallRegistry]\r\nHKCU," + longKey + ",Lost,,x\r\n",
          {"Info : start setup", "Info : Exception \"'Lost" + Cp932(u8"' の設定に失敗しました") + "\""}},
+        {"installation folder", "[init]\r\nProductID=" + kId + "\r\nProductTitle=" + texts.title + "\r\n",
+         {"Info : start setup", "Info : Exception \"" + Cp932(u8"インストール先 \"\" にはインストールできません") + "\""}},
         {"script", std::string(),
          {"Info : start setup",
           "Info : Exception \"" + Cp932(u8"ファイル ") + source + Cp932(u8"\\setup.ini は開けません") + "\""}},

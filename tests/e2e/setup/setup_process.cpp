@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace setup_test {
@@ -35,7 +36,8 @@ ChildProcess StartProgram(const std::string& commandLine, const std::string& tem
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     std::string line = commandLine;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, environment.data(), nullptr, &startup,
+    // Started in its temporary folder: a path from the drive's root stays on drive C:.
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, environment.data(), tempDir.c_str(), &startup,
                         &info)) {
         ADD_FAILURE() << "cannot start " << commandLine << ": " << GetLastError();
         return ChildProcess(nullptr, 0);
@@ -64,6 +66,21 @@ ChildProcess ChildOf(DWORD parentId, const char* exeName, DWORD timeoutMs) {
         Sleep(20);
     }
     return ChildProcess(nullptr, 0);
+}
+
+std::vector<SeenBox> AnswerUntilEnd(const ChildProcess& process, bool yes) {
+    std::vector<SeenBox> seen;
+    const DWORD start = GetTickCount();
+    while (!process.WaitForExit(0) && GetTickCount() - start < 60000) {
+        const HWND box = WaitForBox(process.Id(), 50);
+        if (box == nullptr) continue;
+        seen.push_back(ReadBox(box));
+        const std::vector<int>& buttons = seen.back().buttons;
+        const auto has = [&](int id) { return std::find(buttons.begin(), buttons.end(), id) != buttons.end(); };
+        PressButton(box, has(IDOK) ? IDOK : has(IDCANCEL) ? IDCANCEL : yes ? IDYES : IDNO);
+    }
+    EXPECT_TRUE(process.WaitForExit(0)) << "the program did not end";
+    return seen;
 }
 
 std::vector<SeenBox> AnswerBoxes(const ChildProcess& process, const std::vector<int>& buttons) {

@@ -35,6 +35,10 @@ ChildProcess StartProgram(const std::string& commandLine, const std::string& tem
 // The first process started by parentId (waited for); invalid when none came.
 ChildProcess ChildOf(DWORD parentId, const char* exeName = nullptr, DWORD timeoutMs = 30000);
 
+// Answers every message box of the process until it ends: OK, else Cancel (a deletion
+// prompt), else Yes or No as yes says. Returns the boxes seen.
+std::vector<SeenBox> AnswerUntilEnd(const ChildProcess& process, bool yes);
+
 // Answers the process's message boxes with the buttons in order, then waits for its end.
 // Returns the boxes seen; one more box or no end within the time fails the test.
 std::vector<SeenBox> AnswerBoxes(const ChildProcess& process, const std::vector<int>& buttons);
