@@ -6,13 +6,24 @@
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "notifier/service/check_status.h"
 
+// Raised when the client cannot be set up; carries the platform's last error.
+class MailCheckClientError : public std::runtime_error {
+public:
+    explicit MailCheckClientError(DWORD error) : std::runtime_error("MailCheckClient"), error_(error) {}
+    DWORD Error() const { return error_; }
+
+private:
+    DWORD error_;
+};
+
 class MailCheckClient {
 public:
-    // Throws std::system_error with the last error when the stop event cannot be created.
+    // Throws MailCheckClientError when the stop event cannot be created.
     MailCheckClient();
     MailCheckClient(const MailCheckClient&) = delete;
     MailCheckClient& operator=(const MailCheckClient&) = delete;
