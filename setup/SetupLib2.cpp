@@ -114,7 +114,7 @@ std::string TInstallerBase::ExpandMacros(const std::string& text) const {
 }
 
 bool TInstallerBase::DeleteFileWithRetry(const std::string& path) const {
-    while (FileExists(path) && !DeleteFileA(path.c_str())) {
+    while (!DeleteFileA(path.c_str()) && FileExists(path)) {
         const std::string text =
             path + " を削除できません。\r\n\"" + FProductTitle + "\" を使用中の場合は終了させてください。";
         if (MessageBoxA(nullptr, text.c_str(), "削除", MB_RETRYCANCEL | MB_ICONWARNING) != IDRETRY) return false;

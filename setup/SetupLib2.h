@@ -108,7 +108,9 @@ private:
     void RemoveRegistryLine(HKEY root, const std::string& keyPath, const StringList& fields);
     void ProcessFilesSection(const StringList& lines, bool installing);
     void InstallFileLine(const std::string& source, std::string destination, const StringList& fields);
-    void RemoveFileLine(const std::string& source, std::string destination, const StringList& fields);
+    // doneFolder: the folder of the line before, whose removal waits until the lines leave it.
+    void RemoveFileLine(const std::string& source, std::string destination, const StringList& fields,
+                        std::string& doneFolder);
     void ProcessUninstallFilesSection(const StringList& lines);
     // Removes the folder when it is empty, but never a drive's root or a shell folder.
     void RemoveEmptyFolder(const std::string& path) const;

@@ -100,6 +100,7 @@ void TInstallerBase::RemoveRegistryLine(HKEY root, const std::string& keyPath, c
 
 void TInstallerBase::ProcessFilesSection(const StringList& lines, bool installing) {
     StringList fields;
+    std::string doneFolder;
     for (const std::string& line : lines) {
         SplitFields(line, 3, fields);
         if (fields.size() < 2) continue;
@@ -107,9 +108,10 @@ void TInstallerBase::ProcessFilesSection(const StringList& lines, bool installin
         if (installing) {
             InstallFileLine(source, ExpandMacros(fields[0]), fields);
         } else {
-            RemoveFileLine(source, ExpandMacros(fields[0]), fields);
+            RemoveFileLine(source, ExpandMacros(fields[0]), fields, doneFolder);
         }
     }
+    if (!doneFolder.empty()) RemoveEmptyFolder(doneFolder);
 }
 
 void TInstallerBase::InstallFileLine(const std::string& source, std::string destination, const StringList& fields) {
@@ -128,17 +130,25 @@ void TInstallerBase::InstallFileLine(const std::string& source, std::string dest
     }
 }
 
-void TInstallerBase::RemoveFileLine(const std::string& source, std::string destination, const StringList& fields) {
+void TInstallerBase::RemoveFileLine(const std::string& source, std::string destination, const StringList& fields,
+                                    std::string& doneFolder) {
     if (EndsWithBackslash(destination)) destination += FileNameOf(source);
+    const std::string folder = FolderOf(destination);
+    const bool shortcut = !IsSelfRegister(fields) && fields.size() > 2;
+    // A folder that still holds the next line's file cannot go: trying once the lines leave
+    // it removes the same folders as trying after every line, without a failing call per
+    // file. A shortcut's prompt may stop the uninstall, so the folder goes before it.
+    if (!doneFolder.empty() && (doneFolder != folder || shortcut)) RemoveEmptyFolder(doneFolder);
+    doneFolder.clear();
     if (IsSelfRegister(fields)) {
         CallSelfRegistration(destination, false);
-    } else if (fields.size() > 2) {
-        const std::string shortcut = FProgramsDir + "\\" + fields[2];
-        if (!DeleteFileWithRetry(shortcut)) throw SetupError(kUninstallCancelled);
-        RemoveEmptyFolder(FolderOf(shortcut));
+    } else if (shortcut) {
+        const std::string shortcutPath = FProgramsDir + "\\" + fields[2];
+        if (!DeleteFileWithRetry(shortcutPath)) throw SetupError(kUninstallCancelled);
+        RemoveEmptyFolder(FolderOf(shortcutPath));
     }
-    if (FileExists(destination) && !DeleteFileWithRetry(destination)) throw SetupError(kUninstallCancelled);
-    RemoveEmptyFolder(FolderOf(destination));
+    if (!DeleteFileWithRetry(destination)) throw SetupError(kUninstallCancelled);
+    doneFolder = folder;
 }
 
 void TInstallerBase::ProcessUninstallFilesSection(const StringList& lines) {
