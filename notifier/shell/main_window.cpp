@@ -35,6 +35,7 @@ HWND MainWindow::Create(HINSTANCE instance) {
     if (window_ != nullptr) return window_;
     instance_ = instance;
     if (!RegisterMainClass(instance, WindowProc)) return nullptr;
+    taskbarCreatedMessage_ = RegisterWindowMessageA("TaskbarCreated");
     CreateWindowExA(0, kClassName, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                     CW_USEDEFAULT, nullptr, nullptr, instance, this);
     return window_;
@@ -57,6 +58,10 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == taskbarCreatedMessage_ && message != 0) {
+        RestoreTrayIcon();
+        return 0;
+    }
     switch (message) {
         case WM_CREATE:
             OnCreate();
@@ -143,12 +148,20 @@ void MainWindow::RunMenuDialog(UINT command, RunDialog run) {
 void MainWindow::OnTimer(UINT_PTR timer) {
     switch (timer) {
         case TIMER_TRAY_ADD:
-            if (tray_.Add(lastStatus_, lastCount_)) KillTimer(window_, TIMER_TRAY_ADD);
+            RestoreTrayIcon();
             break;
         case TIMER_NEXT_CHECK:
             KillTimer(window_, TIMER_NEXT_CHECK);
             StartCheck();
             break;
+    }
+}
+
+void MainWindow::RestoreTrayIcon() {
+    if (tray_.Restore(lastStatus_, lastCount_)) {
+        KillTimer(window_, TIMER_TRAY_ADD);
+    } else {
+        SetTimer(window_, TIMER_TRAY_ADD, kTrayAddRetryMs, nullptr);
     }
 }
 

@@ -60,6 +60,8 @@ private:
     void OnDestroy();
     void OnCommand(UINT command);
     void OnTimer(UINT_PTR timer);
+    // The tray icon for the last result, back in the tray; retried until the shell takes it.
+    void RestoreTrayIcon();
     void OnTrayNotify(LPARAM mouseMessage);
     void OnPopupMouse(WPARAM wParam, LPARAM lParam);
     // Greys the command's item while the dialog runs.
@@ -88,6 +90,8 @@ private:
     TrayMenu trayMenu_;
     UINT defaultCommand_ = 0;
     bool manualRefetch_ = false;
+    // Broadcast by the shell when the taskbar is created anew, its icons lost.
+    UINT taskbarCreatedMessage_ = 0;
 
     // A pass was started whose end has not been handled yet.
     bool passPending_ = false;

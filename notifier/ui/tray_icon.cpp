@@ -24,10 +24,16 @@ void TrayIcon::Prepare(HWND window, HINSTANCE instance, UINT callbackMessage) {
 }
 
 bool TrayIcon::Add(CheckStatus status, std::int32_t count) {
-    data_.uFlags = NIF_MESSAGE | NIF_ICON;
+    data_.uFlags = NIF_MESSAGE | NIF_ICON | (data_.szTip[0] != '\0' ? NIF_TIP : 0);
     data_.uCallbackMessage = callbackMessage_;
     data_.hIcon = Picture(ChooseTrayIcon(status, count));
     return shell_.NotifyIcon(NIM_ADD, data_);
+}
+
+bool TrayIcon::Restore(CheckStatus status, std::int32_t count) {
+    if (Add(status, count)) return true;
+    // The shell refuses to add an icon it still has: then it only needs the current state.
+    return shell_.NotifyIcon(NIM_MODIFY, data_);
 }
 
 void TrayIcon::Update(CheckStatus status, std::int32_t count) {

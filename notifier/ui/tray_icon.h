@@ -35,8 +35,12 @@ public:
     // Prepares the record for window's icon and loads the four 16 x 16 pictures.
     void Prepare(HWND window, HINSTANCE instance, UINT callbackMessage);
 
-    // Adds the icon with the picture for the result; the shell's success flag.
+    // Adds the icon with the picture for the result, and with the tooltip once one has
+    // been set; the shell's success flag.
     bool Add(CheckStatus status, std::int32_t count);
+    // Puts the icon back after the taskbar lost it; true when it is in the tray again,
+    // also when the shell had kept it.
+    bool Restore(CheckStatus status, std::int32_t count);
     void Update(CheckStatus status, std::int32_t count);
     void SetTip(CheckStatus status, std::int32_t count);
     void Remove();

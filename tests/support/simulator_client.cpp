@@ -102,6 +102,12 @@ void AddSession(const std::string& eid, const std::string& user) {
     Control("/_sim/session", form);
 }
 
+void ShowUntrustedCertificate(bool untrusted) {
+    std::string form;
+    Field(form, "cert", untrusted ? "untrusted" : "test");
+    Control("/_sim/tls", form);
+}
+
 void Script(const std::string& target, const Reply& reply) {
     std::string form;
     Field(form, "target", target);

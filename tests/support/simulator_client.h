@@ -28,6 +28,8 @@ void Reset();
 void AddAccount(const std::string& user, const std::string& password, int count, bool dbError = false);
 void SetCount(const std::string& user, int count);
 void AddSession(const std::string& eid, const std::string& user);
+// The HTTPS port shows a certificate of a CA nobody trusts (until Reset) or the test CA's.
+void ShowUntrustedCertificate(bool untrusted);
 void Script(const std::string& target, const Reply& reply);
 int RequestCount(const std::string& target);
 // Raw bytes of a received request (index -1: the last one).

@@ -13,6 +13,8 @@ Control interface (POST, form-encoded body, values are bytes in percent encoding
   /_sim/account   user pass count [dberror=1]
   /_sim/count     user count        set the mailbox count of an account
   /_sim/session   eid user          make eid a valid session of user
+  /_sim/tls       cert              the certificate the HTTPS port shows from now on:
+                                    "test" (the test CA's, the default) or "untrusted"
   /_sim/script    target ...        queue scripted replies (see Script)
   /_sim/requests  target            number of requests received for target
   /_sim/request   target index      raw bytes of one request (index -1: the last)
@@ -101,6 +103,7 @@ class Service:
             self.sessions = {}
             self.scripts = collections.defaultdict(collections.deque)
             self.records = collections.defaultdict(list)
+            self.untrusted_https = False
 
     def next_script(self, target):
         with self.lock:
@@ -143,6 +146,9 @@ class Service:
                 return b"ok"
             if path == "/_sim/session":
                 self.sessions[one("eid")] = one("user")
+                return b"ok"
+            if path == "/_sim/tls":
+                self.untrusted_https = one("cert") == b"untrusted"
                 return b"ok"
             if path == "/_sim/script":
                 self.scripts[one("target").decode()].append(Script(fields))
@@ -289,6 +295,8 @@ def send_reply(conn, status, reason, headers, cookies, body, script=None):
 
 def handle(service, conn, context, control_allowed):
     try:
+        if callable(context):
+            context = context()
         if context is not None:
             conn.settimeout(30)
             conn = context.wrap_socket(conn, server_side=True)
@@ -388,8 +396,9 @@ def main():
         return
     service = Service(args.demo)
     serve(service, args.http_port, None, True)
-    serve(service, args.https_port, tls_context(args.cert_dir, ""), False)
-    serve(service, args.untrusted_port, tls_context(args.cert_dir, "untrusted-"), False)
+    trusted, untrusted = tls_context(args.cert_dir, ""), tls_context(args.cert_dir, "untrusted-")
+    serve(service, args.https_port, lambda: untrusted if service.untrusted_https else trusted, False)
+    serve(service, args.untrusted_port, untrusted, False)
     if args.ready_file:
         with open(args.ready_file, "w") as ready:
             ready.write("%d\n" % os.getpid())

@@ -16,97 +16,18 @@
 #include "notifier/settings/settings_store.h"
 #include "tests/support/simulator_client.h"
 #include "tests/unit/settings/registry_fixture.h"
+#include "tests/unit/shell/recording_effects.h"
 #include "tests/unit/ui/message_pump.h"
 
 namespace {
 
-const std::string kTarnMail = "tarn\x83\x81\x81[\x83\x8B ";
-const std::string kNewMail = "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x82\xAA ";
-const std::string kItems = " \x8C\x8F\x82\xA0\x82\xE8\x82\xDC\x82\xB7";
-const std::string kNoNewMail = "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
-const std::string kFailureTip = kTarnMail +
-                                "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x8C\x8F\x90\x94\x82\xCC\x8E\xE6\x93\xBE\x82\xC9"
-                                "\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
-const std::string kLoggedOutTip =
-    kTarnMail + "\x83\x8D\x83O\x83" "C\x83\x93\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB9\x82\xF1";
+using namespace test::shown_texts;
 
-std::string NewMailPopup(int count) { return kNewMail + std::to_string(count) + kItems; }
-std::string NewMailTip(int count) { return kTarnMail + NewMailPopup(count); }
-
-struct TrayCall {
-    DWORD message;
-    NOTIFYICONDATAA data;
-};
-
-class RecordingTray : public TrayShell {
-public:
-    bool NotifyIcon(DWORD message, NOTIFYICONDATAA& data) override {
-        calls.push_back({message, data});
-        if (message == NIM_ADD && failingAdds > 0) {
-            --failingAdds;
-            return false;
-        }
-        return true;
-    }
-    int Count(DWORD message, UINT flags) const {
-        int n = 0;
-        for (const TrayCall& call : calls) n += call.message == message && call.data.uFlags == flags;
-        return n;
-    }
-    const TrayCall* Last(DWORD message, UINT flags) const {
-        for (auto it = calls.rbegin(); it != calls.rend(); ++it) {
-            if (it->message == message && it->data.uFlags == flags) return &*it;
-        }
-        return nullptr;
-    }
-
-    std::vector<TrayCall> calls;
-    int failingAdds = 0;
-};
-
-class RecordingUrls : public UrlOpener {
-public:
-    void Open(const char* url) override { opened.push_back(url); }
-    std::vector<std::string> opened;
-};
-
-class CountingSound : public NotificationSound {
-public:
-    void Play() override { ++plays; }
-    int plays = 0;
-};
-
-// Answers the login dialog from a queue; an empty queue cancels.
-class ScriptedLogin : public LoginPrompt {
-public:
-    struct Shown {
-        std::string userId;
-        std::string password;
-        bool saveLogin;
-        std::string storedEid;
-    };
-    using Answer = std::function<INT_PTR(LoginDialog&)>;
-
-    INT_PTR Run(LoginDialog& dialog) override {
-        shown.push_back({dialog.loginUserId, dialog.loginPassword, dialog.saveLogin, settingsStore.ReadSessionCookie()});
-        if (answers.empty()) return IDCANCEL;
-        Answer answer = std::move(answers.front());
-        answers.pop_front();
-        return answer(dialog);
-    }
-
-    static Answer Ok(std::string userId, std::string password, bool save) {
-        return [=](LoginDialog& dialog) {
-            dialog.loginUserId = userId;
-            dialog.loginPassword = password;
-            dialog.saveLogin = save;
-            return static_cast<INT_PTR>(IDOK);
-        };
-    }
-
-    std::vector<Shown> shown;
-    std::deque<Answer> answers;
-};
+using test::CountingSound;
+using test::RecordingTray;
+using test::RecordingUrls;
+using test::ScriptedLogin;
+using test::TrayCall;
 
 class CheckCycle : public ::testing::Test {
 protected:
@@ -456,7 +377,7 @@ TEST_F(CheckCycle, FailedTrayAddIsRetriedUntilItSucceeds) {
     tray.failingAdds = 1;
     Start();
     EXPECT_EQ(tray.Count(NIM_ADD, NIF_MESSAGE | NIF_ICON), 1);
-    ASSERT_TRUE(test::PumpUntil([&] { return tray.Count(NIM_ADD, NIF_MESSAGE | NIF_ICON) == 2; }, 9000));
+    ASSERT_TRUE(test::PumpUntil([&] { return tray.Count(NIM_ADD) == 2; }, 9000));
     EXPECT_FALSE(KillTimer(window->Window(), MainWindow::TIMER_TRAY_ADD)) << "the retry stops after success";
     EXPECT_TRUE(WaitForPasses(1)) << "checking runs meanwhile";
 }
