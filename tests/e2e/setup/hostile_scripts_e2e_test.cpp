@@ -12,27 +12,24 @@ namespace {
 
 const std::string kId = "MewlarkHostile" + std::to_string(GetCurrentProcessId());
 
-std::string Value(HKEY root, const char* path, const char* name) { return ReadValue(root, path, name).data; }
-
-struct HostileScript {
-    const char* name;
-    std::string script;  // empty: no setup.ini
-};
-
-class HostileScripts : public ::testing::Test {
+class HostileScripts : public SetupTest {
 protected:
-    void SetUp() override {
-        for (const std::string& folder : {source, temp}) CreateDirectoryA(folder.c_str(), nullptr);
-        CopyFileA((BinDir() + "\\MewlarkSetup.exe").c_str(), (source + "\\MewlarkSetup.exe").c_str(), FALSE);
-        WriteText(source + "\\readme.txt", "readme");
-    }
     void TearDown() override { DeleteFileA(canary.c_str()); }
 
+    // The product's own: what an install may add and its uninstall must take away again.
+    bool IsProducts(const std::string& change) const {
+        for (const std::string& own : {installDir, programs + "\\" + kId, "HKCU\\Software\\" + kId,
+                                       "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kId}) {
+            if (change.compare(2, own.size(), own) == 0) return true;
+        }
+        return false;
+    }
     // Installs, then uninstalls through the uninstaller placed by the install, or else from
-    // the setup's folder, answering every box.
-    void InstallAndUninstall(const PrefixSnapshot& before) {
+    // the setup's folder, answering every box; checks what changed meanwhile.
+    void InstallAndUninstall() {
+        const PrefixSnapshot before = TakeSnapshot({scratch.Path()});
         {
-            const ChildProcess setup = StartProgram("\"" + source + "\\MewlarkSetup.exe\"", temp);
+            const ChildProcess setup = Run(Setup());
             AnswerUntilEnd(setup, false);
             const ChildProcess notepad = ChildOf(setup.Id(), "notepad.exe", 500);
         }
@@ -40,40 +37,25 @@ protected:
             EXPECT_TRUE(IsProducts(change)) << "install: " << change;
         }
         const std::string uninstaller = installDir + "\\uninstall.exe";
-        const ChildProcess request = IsFile(uninstaller) ? StartProgram("\"" + uninstaller + "\"", temp)
-                                                         : StartProgram("\"" + source + "\\MewlarkSetup.exe\" /u", temp);
+        const ChildProcess request = IsFile(uninstaller) ? Run(uninstaller) : Run(Setup(), "/u");
         AnswerUntilEnd(request, true);
         const ChildProcess copy = ChildOf(request.Id(), nullptr, 2000);
         if (copy.IsValid()) AnswerUntilEnd(copy, true);
-    }
-
-    // The product's own: what an install may add and its uninstall must take away again.
-    bool IsProducts(const std::string& change) const {
-        for (const std::string& own : {"C:" + installDir.substr(2), programs + "\\" + kId, "HKCU\\Software\\" + kId,
-                                       "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kId}) {
-            if (change.compare(2, own.size(), own) == 0) return true;
+        for (const std::string& change : Changes(before, TakeSnapshot({scratch.Path()}))) {
+            ADD_FAILURE() << "uninstall: " << change;
         }
-        return false;
     }
 
-    ScratchFolder scratch;
-    const std::string source = scratch / "source";
-    const std::string temp = scratch / "temp";
     const std::string canary = "C:\\" + kId + ".txt";
-    const std::string programs = Value(HKEY_LOCAL_MACHINE,
-                                       "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                                       "Common Programs");
-    const std::string installDir =
-        Value(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir") + "\\" + kId;
-    const SavedValue pending{HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                             "PendingFileRenameOperations"};
+    const std::string installDir = programFiles + "\\" + kId;
 };
 
 TEST_F(HostileScripts, TouchNothingButTheProductsOwn) {
     const std::string init = "[init]\r\nProductID=" + kId + "\r\nProductTitle=Hostile\r\nInstallDir=%PF%\\" + kId + "\r\n";
     std::string deepFolder;
     for (int i = 0; i < 50000; ++i) deepFolder += "d\\";
-    const std::vector<HostileScript> scripts{
+    // Each script by name; an empty one stands for no setup.ini at all.
+    const std::vector<std::pair<const char*, std::string>> scripts{
         {"no product id", "[init]\r\nProductTitle=Hostile\r\nInstallDir=%PF%\\" + kId +
                               "\r\n[InstallFiles]\r\n%InstallDir%\\,readme.txt," + kId + "\\readme.lnk\r\n"},
         {"empty key paths", init + "[InstallRegistry]\r\nHKCU,,,,root,u\r\nHKCU,\\,Hostile,,x,u\r\nHKLM,,,,,eu\r\n"
@@ -91,19 +73,18 @@ TEST_F(HostileScripts, TouchNothingButTheProductsOwn) {
                             kId + Cp932(u8"表,,,,u\r\n[InstallFiles]\r\n%InstallDir%\\表\\,readme.txt,") + kId +
                             Cp932(u8"ソ\\readme.lnk\r\n%InstallDir%\\ソ\\,readme.txt\r\n"
                                   "[UninstallFiles]\r\n%InstallDir%\\表\\*\r\n%InstallDir%\\ソ\r\n")},
-        {"long files line", init + "[InstallFiles]\r\n%InstallDir%\\" + deepFolder + ",readme.txt\r\n"},
+        {"long files lines", init + "[InstallFiles]\r\n%InstallDir%\\" + deepFolder + ",readme.txt\r\n"
+                                    "[UninstallFiles]\r\n%InstallDir%\\" + deepFolder + "*\r\n"},
+        {"long init value", "[init]\r\nProductID=" + kId + "\r\nInstallDir=%PF%\\" + kId + "\\" + std::string(100000, 'x') +
+                                "\r\n[InstallFiles]\r\n%InstallDir%\\,readme.txt\r\n"},
         {"missing script", std::string()},
     };
-    for (const HostileScript& hostile : scripts) {
-        SCOPED_TRACE(hostile.name);
+    for (const auto& [name, script] : scripts) {
+        SCOPED_TRACE(name);
         DeleteFileA((source + "\\setup.ini").c_str());
-        if (!hostile.script.empty()) WriteText(source + "\\setup.ini", hostile.script);
+        if (!script.empty()) WriteText(source + "\\setup.ini", script);
         WriteText(canary, "canary");
-        const PrefixSnapshot before = TakeSnapshot({scratch.Path()});
-        InstallAndUninstall(before);
-        for (const std::string& change : Changes(before, TakeSnapshot({scratch.Path()}))) {
-            ADD_FAILURE() << "uninstall: " << change;
-        }
+        InstallAndUninstall();
         EXPECT_TRUE(IsFile(canary));
     }
 }

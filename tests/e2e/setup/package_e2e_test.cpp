@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
+#include <shlobj.h>
 
 #include "tests/e2e/setup/setup_process.h"
 
@@ -10,18 +11,33 @@ using namespace setup_test;
 
 namespace {
 
-const std::string kShellFolders = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const std::string kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kEntry = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mewlark";
 
-class Package : public ::testing::Test {
+// The path a shell link points at; empty when it cannot be read.
+std::string ShortcutTarget(const std::string& shortcut) {
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    char target[MAX_PATH] = {};
+    wchar_t wide[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, shortcut.c_str(), -1, wide, MAX_PATH);
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(wide, STGM_READ))) {
+        link->GetPath(target, MAX_PATH, nullptr, 0);
+    }
+    if (file != nullptr) file->Release();
+    if (link != nullptr) link->Release();
+    return target;
+}
+
+class Package : public SetupTest {
 protected:
     void SetUp() override {
         CoInitialize(nullptr);
-        CreateDirectoryA(package.c_str(), nullptr);
-        CreateDirectoryA(temp.c_str(), nullptr);
-        for (const char* name : {"MewlarkSetup.exe", "Mewlark.exe", "setup.ini"}) {
-            CopyFileA((BinDir() + "\\..\\dist\\" + name).c_str(), (package + "\\" + name).c_str(), FALSE);
+        for (const char* name : {"Mewlark.exe", "setup.ini"}) {
+            CopyFileA((BinDir() + "\\..\\dist\\" + name).c_str(), (source + "\\" + name).c_str(), FALSE);
         }
     }
     void TearDown() override {
@@ -29,34 +45,24 @@ protected:
         RemoveTree(installDir);
         RemoveTree(programs + "\\Mewlark");
         DeleteTree(HKEY_LOCAL_MACHINE, kEntry);
-        SetValue(HKEY_CURRENT_USER, kRun, "Mewlark.exe", REG_SZ, nullptr);
+        WriteValue(HKEY_CURRENT_USER, kRun, "Mewlark.exe", {});
         CoUninitialize();
     }
-
-    ScratchFolder scratch;
-    const std::string package = scratch / "package";
-    const std::string temp = scratch / "temp";
-    const std::string programs = ReadValue(HKEY_LOCAL_MACHINE, kShellFolders, "Common Programs").data;
-    const std::string installDir =
-        ReadValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir").data +
-        "\\Mewlark";
-    const SavedValue pending{HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                             "PendingFileRenameOperations"};
+    const std::string installDir = programFiles + "\\Mewlark";
 };
 
 TEST_F(Package, InstallsRunsAndUninstallsWithoutATrace) {
-    ASSERT_TRUE(IsFile(package + "\\Mewlark.exe"));
+    ASSERT_TRUE(IsFile(source + "\\Mewlark.exe"));
     ASSERT_FALSE(IsFolder(installDir)) << "an earlier install is in the way";
-    std::vector<SeenBox> seen = AnswerBoxes(StartProgram("\"" + package + "\\MewlarkSetup.exe\"", temp), {IDNO});
+    std::vector<SeenBox> seen = AnswerBoxes(Run(Setup()), {IDNO});
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].caption, "Mewlark");
     EXPECT_EQ(seen[0].text, Cp932(u8"インストールが完了しました。\r\n\"Mewlark\" を今すぐ起動しますか？"));
 
     const std::string notifier = installDir + "\\Mewlark.exe";
-    EXPECT_EQ(ReadText(notifier), ReadText(package + "\\Mewlark.exe"));
+    EXPECT_EQ(ReadText(notifier), ReadText(source + "\\Mewlark.exe"));
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kRun, "Mewlark.exe").data, "\"" + notifier + "\"");
-    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kEntry, "UninstallString").data,
-              "\"" + installDir + "\\uninstall.exe\" /u");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kEntry, "UninstallString").data, "\"" + installDir + "\\uninstall.exe\" /u");
 
     // The user starts the notifier from the Start menu.
     const std::string target = ShortcutTarget(programs + "\\Mewlark\\Mewlark.lnk");
@@ -67,13 +73,12 @@ TEST_F(Package, InstallsRunsAndUninstallsWithoutATrace) {
     ASSERT_NE(FindWindowA("MEWLARKCLASS", nullptr), nullptr);
 
     // The uninstall stops it first, then removes everything.
-    const ChildProcess uninstaller = StartProgram("\"" + installDir + "\\uninstall.exe\"", temp);
+    const ChildProcess uninstaller = Run(installDir + "\\uninstall.exe");
     seen = AnswerBoxes(uninstaller, {IDYES});
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].caption, Cp932(u8"Mewlark アンインストーラ"));
     EXPECT_EQ(seen[0].defaultButton, IDNO);
-    const ChildProcess copy = ChildOf(uninstaller.Id());
-    seen = AnswerBoxes(copy, {IDOK});
+    seen = AnswerBoxes(ChildOf(uninstaller.Id()), {IDOK});
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].text, Cp932(u8"\"Mewlark\" のアンインストールが完了しました。"));
 

@@ -19,26 +19,21 @@ bool ChildProcess::WaitForExit(DWORD timeoutMs) const {
 }
 
 ChildProcess StartProgram(const std::string& commandLine, const std::string& tempDir) {
-    // The environment block with TMP and TEMP replaced.
     std::string environment;
     char* block = GetEnvironmentStringsA();
     for (const char* entry = block; *entry != '\0'; entry += std::strlen(entry) + 1) {
-        if (_strnicmp(entry, "TMP=", 4) != 0 && _strnicmp(entry, "TEMP=", 5) != 0) {
-            environment.append(entry).push_back('\0');
-        }
+        if (_strnicmp(entry, "TMP=", 4) != 0 && _strnicmp(entry, "TEMP=", 5) != 0) environment.append(entry).push_back('\0');
     }
     FreeEnvironmentStringsA(block);
-    environment.append("TMP=" + tempDir).push_back('\0');
-    environment.append("TEMP=" + tempDir).push_back('\0');
-    environment.push_back('\0');
+    environment.append("TMP=" + tempDir + '\0' + "TEMP=" + tempDir + '\0' + '\0');
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     std::string line = commandLine;
     // Started in its temporary folder: a path from the drive's root stays on drive C:.
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, environment.data(), tempDir.c_str(), &startup,
-                        &info)) {
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, environment.data(), tempDir.c_str(),
+                        &startup, &info)) {
         ADD_FAILURE() << "cannot start " << commandLine << ": " << GetLastError();
         return ChildProcess(nullptr, 0);
     }
@@ -48,24 +43,32 @@ ChildProcess StartProgram(const std::string& commandLine, const std::string& tem
 
 ChildProcess ChildOf(DWORD parentId, const char* exeName, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
-    while (GetTickCount() - start < timeoutMs) {
+    do {
         const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
         PROCESSENTRY32 entry = {};
         entry.dwSize = sizeof(entry);
         DWORD found = 0;
         for (BOOL more = Process32First(snapshot, &entry); more && found == 0; more = Process32Next(snapshot, &entry)) {
-            if (entry.th32ParentProcessID == parentId && (exeName == nullptr || lstrcmpiA(entry.szExeFile, exeName) == 0)) {
+            if (entry.th32ParentProcessID == parentId && (!exeName || lstrcmpiA(entry.szExeFile, exeName) == 0)) {
                 found = entry.th32ProcessID;
             }
         }
         CloseHandle(snapshot);
-        if (found != 0) {
-            const HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, found);
-            if (process != nullptr) return ChildProcess(process, found);
-        }
+        const HANDLE process = found ? OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, found) : nullptr;
+        if (process != nullptr) return ChildProcess(process, found);
         Sleep(20);
-    }
+    } while (GetTickCount() - start < timeoutMs);
     return ChildProcess(nullptr, 0);
+}
+
+std::vector<SeenBox> AnswerBoxes(const ChildProcess& process, const std::vector<int>& buttons) {
+    const std::vector<SeenBox> seen = AnswerBoxes(process.Id(), buttons);
+    EXPECT_EQ(seen.size(), buttons.size()) << "a box did not come";
+    if (!process.WaitForExit()) {
+        const HWND extra = WaitForBox(process.Id(), 100);
+        ADD_FAILURE() << "the program did not end" << (extra ? ", showing: " + ReadBox(extra).text : std::string());
+    }
+    return seen;
 }
 
 std::vector<SeenBox> AnswerUntilEnd(const ChildProcess& process, bool yes) {
@@ -83,55 +86,23 @@ std::vector<SeenBox> AnswerUntilEnd(const ChildProcess& process, bool yes) {
     return seen;
 }
 
-std::vector<SeenBox> AnswerBoxes(const ChildProcess& process, const std::vector<int>& buttons) {
-    std::vector<SeenBox> seen;
-    for (const int button : buttons) {
-        const HWND box = WaitForBox(process.Id());
-        if (box == nullptr) {
-            ADD_FAILURE() << "box " << seen.size() + 1 << " of " << buttons.size() << " did not come";
-            return seen;
-        }
-        seen.push_back(ReadBox(box));
-        PressButton(box, button);
-    }
-    if (!process.WaitForExit()) {
-        const HWND extra = WaitForBox(process.Id(), 100);
-        ADD_FAILURE() << "the program did not end" << (extra ? ", showing: " + ReadBox(extra).text : std::string());
-    }
-    return seen;
+SetupTest::SetupTest()
+    : programs(ReadValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                         "Common Programs").data),
+      programFiles(ReadValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir").data) {
+    CreateDirectoryA(source.c_str(), nullptr);
+    CreateDirectoryA(temp.c_str(), nullptr);
+    CopyFileA((BinDir() + "\\MewlarkSetup.exe").c_str(), Setup().c_str(), FALSE);
+    WriteText(source + "\\readme.txt", "readme");
 }
 
-namespace {
-
-struct TitleSearch {
-    DWORD processId;
-    std::string title;
-};
-
-BOOL CALLBACK FindTitle(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<TitleSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
-    char title[512] = {};
-    GetWindowTextA(window, title, sizeof(title));
-    search->title = title;
-    return FALSE;
-}
-
-}  // namespace
-
-bool EndNotepadShowing(DWORD parentId, const std::string& fileName) {
+bool NotepadShows(DWORD parentId, const std::string& fileName) {
     const ChildProcess notepad = ChildOf(parentId, "notepad.exe");
-    if (!notepad.IsValid()) return false;
-    TitleSearch search{notepad.Id(), std::string()};
+    // Its window is titled with the file's name once the file is loaded.
+    const std::string title = fileName + Cp932(u8" - メモ帳");
     const DWORD start = GetTickCount();
-    // The window shows the file's name once the file is loaded.
-    while (search.title.find(fileName) == std::string::npos && GetTickCount() - start < 30000) {
-        EnumWindows(FindTitle, reinterpret_cast<LPARAM>(&search));
-        Sleep(20);
-    }
-    return search.title.find(fileName) != std::string::npos;
+    while (notepad.IsValid() && FindWindowA(nullptr, title.c_str()) == nullptr && GetTickCount() - start < 30000) Sleep(20);
+    return notepad.IsValid() && FindWindowA(nullptr, title.c_str()) != nullptr;
 }
 
 }  // namespace setup_test

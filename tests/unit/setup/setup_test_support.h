@@ -1,12 +1,10 @@
-// Helpers of the setup engine's Windows tests: scratch folders, files, Japanese texts,
-// log lines and message boxes answered from the test.
+// Helpers of the setup tests under Wine: scratch folders, files, Japanese texts, log lines,
+// registry values, and message boxes answered from the test.
 #pragma once
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace setup_test {
@@ -37,9 +35,6 @@ void WriteText(const std::string& path, const std::string& text);
 bool IsFile(const std::string& path);
 bool IsFolder(const std::string& path);
 
-// The path a shell link points at; empty when it cannot be read (COM must be initialised).
-std::string ShortcutTarget(const std::string& shortcut);
-
 // The log's lines as "Level : message", without their date and time.
 std::vector<std::string> LogEntries(const std::string& logPath);
 
@@ -50,36 +45,16 @@ struct SeenBox {
     std::vector<int> buttons;  // ids of the buttons present, of IDOK..IDNO
     int defaultButton = 0;
 };
-
-// A visible message box of the process (0: of any process), or null after timeoutMs.
+// A visible message box of the process, or null after timeoutMs.
 HWND WaitForBox(DWORD processId, DWORD timeoutMs = 30000);
 SeenBox ReadBox(HWND box);
 // Clicks the button and waits until the box has gone.
 void PressButton(HWND box, int buttonId);
+// Answers the process's boxes with the buttons in order; the boxes seen (fewer when one did
+// not come). For the test's own process, run it on another thread (std::async).
+std::vector<SeenBox> AnswerBoxes(DWORD processId, std::vector<int> buttons);
 
-// Answers the message boxes this process shows, one step each, from a thread of its own.
-struct BoxAnswer {
-    int button;
-    std::function<void()> before;  // runs after the box is read, before the click
-};
-class BoxAnswerer {
-public:
-    explicit BoxAnswerer(std::vector<BoxAnswer> answers);
-    ~BoxAnswerer();
-    // Waits for the thread; the boxes seen, in order (fewer when one did not come).
-    const std::vector<SeenBox>& Seen();
-
-private:
-    std::vector<BoxAnswer> answers_;
-    std::vector<SeenBox> seen_;
-    std::thread thread_;
-};
-
-}  // namespace setup_test
-
-namespace setup_test {
-
-// A registry value read straight through the API; found is false when it is missing.
+// A registry value read through the API; found is false when it is missing.
 struct RegistryValue {
     bool found = false;
     DWORD type = 0;
@@ -87,11 +62,10 @@ struct RegistryValue {
 };
 RegistryValue ReadValue(HKEY root, const std::string& path, const char* name);
 bool KeyExists(HKEY root, const std::string& path);
-// Writes the raw data as the value (creating the key), or deletes the value when data is null.
-void SetValue(HKEY root, const std::string& path, const char* name, DWORD type, const std::string* data);
+// Writes the value (creating the key), or deletes it when value.found is false.
+void WriteValue(HKEY root, const std::string& path, const char* name, const RegistryValue& value);
 inline void SetString(HKEY root, const std::string& path, const char* name, const std::string& text) {
-    const std::string data = text + '\0';
-    SetValue(root, path, name, REG_SZ, &data);
+    WriteValue(root, path, name, {true, REG_SZ, text});
 }
 void DeleteTree(HKEY root, const std::string& path);
 
@@ -99,8 +73,11 @@ void DeleteTree(HKEY root, const std::string& path);
 // with removeNow the value is deleted meanwhile.
 class SavedValue {
 public:
-    SavedValue(HKEY root, std::string path, std::string name, bool removeNow = false);
-    ~SavedValue();
+    SavedValue(HKEY root, std::string path, std::string name, bool removeNow = false)
+        : root_(root), path_(std::move(path)), name_(std::move(name)), saved_(ReadValue(root_, path_, name_.c_str())) {
+        if (removeNow) WriteValue(root_, path_, name_.c_str(), {});
+    }
+    ~SavedValue() { WriteValue(root_, path_, name_.c_str(), saved_); }
     SavedValue(const SavedValue&) = delete;
     SavedValue& operator=(const SavedValue&) = delete;
 
