@@ -15,6 +15,25 @@
 #include "setup/Win32Handles.h"
 #include "setup/WininitRename.h"
 
+namespace {
+
+class ComApartment {
+public:
+    ComApartment() : result_(CoInitialize(nullptr)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(result_)) CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT result_;
+};
+
+}  // namespace
+
+void UseComApartment() { static const ComApartment apartment; }
+
 bool ExecCommand(const std::string& command, bool wait) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
@@ -34,6 +53,7 @@ bool ExecCommand(const std::string& command, bool wait) {
     // A command without a blank outside quotes (a lone document) goes to it whole.
     CommandLineParts parts = SplitCommandLine(command);
     if (parts.program.empty()) parts.program = Trim(command);
+    UseComApartment();
     const HINSTANCE shell = ShellExecuteA(nullptr, nullptr, parts.program.c_str(),
                                           parts.parameters.empty() ? nullptr : parts.parameters.c_str(), nullptr,
                                           SW_SHOW);
@@ -158,6 +178,7 @@ void DeleteFileAtReboot(const std::string& path) {
 bool CreateShortcut(const std::string& shortcutPath, const std::string& target) {
     wchar_t widePath[MAX_PATH] = {};
     if (MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, shortcutPath.c_str(), -1, widePath, MAX_PATH) == 0) return false;
+    UseComApartment();
 
     ComRef<IShellLinkA> link;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.OutVoid()))) {
@@ -170,6 +191,7 @@ bool CreateShortcut(const std::string& shortcutPath, const std::string& target) 
 }
 
 bool CallSelfRegistration(const std::string& path, bool doRegister) {
+    UseComApartment();
     const LoadedLibrary library(LoadLibraryA(path.c_str()));
     if (library.Get() == nullptr) return false;
     const FARPROC entry = GetProcAddress(library.Get(), doRegister ? "DllRegisterServer" : "DllUnregisterServer");

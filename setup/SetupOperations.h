@@ -28,7 +28,12 @@ bool CopyFileLogged(const std::string& source, const std::string& destination);
 // Has the file deleted at the next start of the system; failures are ignored.
 void DeleteFileAtReboot(const std::string& path);
 
-// Writes a shell link at shortcutPath that points at target (COM must be initialised).
+// Initialises COM on this thread at its first use, for shell links, self-registration and the
+// shell's start of a command; it is uninitialised when the program ends. A setup that needs
+// none of them does not pay for loading COM.
+void UseComApartment();
+
+// Writes a shell link at shortcutPath that points at target.
 bool CreateShortcut(const std::string& shortcutPath, const std::string& target);
 
 // Calls the file's DllRegisterServer (or DllUnregisterServer); false when the file does not

@@ -1,28 +1,9 @@
 // MewlarkSetup: resolves the shell folders, checks the user's rights and runs the engine once.
 #include <windows.h>
-#include <objbase.h>
 
 #include "setup/MewlarkInstaller.h"
 #include "setup/SetupError.h"
 #include "setup/SpecialDirs.h"
-
-namespace {
-
-// COM for this thread, for the shell links of the install.
-class ComApartment {
-public:
-    ComApartment() : result_(CoInitialize(nullptr)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT result_;
-};
-
-}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
@@ -31,7 +12,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         MessageBoxA(nullptr, error.what(), nullptr, MB_ICONERROR);
         return 0;
     }
-    const ComApartment com;
     if (!HasAdminRights()) {
         MessageBoxA(nullptr,
                     "インストールに必要な権限がありません。\r\n管理者権限のユーザでログインしてインストールしてください。",
