@@ -2,34 +2,28 @@
 
 #include <gtest/gtest.h>
 
-#include <utility>
-
 namespace {
 
-std::pair<std::string, std::string> Split(std::string_view header) {
-    std::string name = "stale";
-    std::string value = "stale";
-    SplitSetCookiePair(header, name, value);
-    return {name, value};
-}
-
 TEST(SetCookiePair, TokenizingRules) {
-    using P = std::pair<std::string, std::string>;
-    EXPECT_EQ(Split("EID=abc; path=/"), P("EID", "abc"));
-    EXPECT_EQ(Split("EID=abc=def; path=/"), P("EID", "abc=def"));
-    EXPECT_EQ(Split("EID; path=/"), P("EID", ""));
-    EXPECT_EQ(Split("; EID=abc"), P("EID", "abc"));
-    EXPECT_EQ(Split(" EID=abc"), P("EID", "abc"));
-    EXPECT_EQ(Split("EID="), P("EID", ""));
-    EXPECT_EQ(Split("=abc"), P("abc", ""));
-    EXPECT_EQ(Split("EID= abc"), P("EID", ""));
-    EXPECT_EQ(Split("EID=%41+b"), P("EID", "%41+b"));
-}
-
-TEST(SetCookiePair, EmptyPairLeavesBothEmpty) {
-    using P = std::pair<std::string, std::string>;
-    EXPECT_EQ(Split(""), P("", ""));
-    EXPECT_EQ(Split(" ; ;"), P("", ""));
+    const struct {
+        const char* header;
+        const char* name;
+        const char* value;
+    } cases[] = {
+        {"EID=abc; path=/", "EID", "abc"},   {"EID=abc=def; path=/", "EID", "abc=def"},
+        {"EID; path=/", "EID", ""},          {"; EID=abc", "EID", "abc"},
+        {" EID=abc", "EID", "abc"},          {"EID=", "EID", ""},
+        {"=abc", "abc", ""},                 {"EID= abc", "EID", ""},
+        {"EID=%41+b", "EID", "%41+b"},       {"", "", ""},
+        {" ; ;", "", ""},
+    };
+    for (const auto& c : cases) {
+        std::string name = "stale";
+        std::string value = "stale";
+        SplitSetCookiePair(c.header, name, value);
+        EXPECT_EQ(name, c.name) << c.header;
+        EXPECT_EQ(value, c.value) << c.header;
+    }
 }
 
 }  // namespace

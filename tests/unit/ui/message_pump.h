@@ -1,9 +1,11 @@
-// Dispatching the test thread's messages while waiting for something to happen.
+// Dispatching the test thread's messages while waiting for something to happen, and a
+// message-only window that hands its messages to the test.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+#include <utility>
 
 namespace test {
 
@@ -29,5 +31,40 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000
 inline void PumpFor(DWORD milliseconds) {
     PumpUntil([] { return false; }, milliseconds);
 }
+
+// A message-only window; handle(message, wParam, lParam) returns true for the messages it took.
+class MessageWindow {
+public:
+    using Handler = std::function<bool(UINT, WPARAM, LPARAM)>;
+
+    explicit MessageWindow(Handler handle) : handle_(std::move(handle)) {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = Procedure;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "MewlarkTestMessageWindow";
+        RegisterClassA(&windowClass);
+        window_ = CreateWindowA(windowClass.lpszClassName, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                windowClass.hInstance, this);
+    }
+    ~MessageWindow() { DestroyWindow(window_); }
+    MessageWindow(const MessageWindow&) = delete;
+    MessageWindow& operator=(const MessageWindow&) = delete;
+
+    HWND Handle() const { return window_; }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_NCCREATE) {
+            SetWindowLongPtrA(window, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+        }
+        auto* self = reinterpret_cast<MessageWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (self != nullptr && self->handle_(message, wParam, lParam)) return 0;
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+
+    Handler handle_;
+    HWND window_ = nullptr;
+};
 
 }  // namespace test
