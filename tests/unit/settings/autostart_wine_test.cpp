@@ -73,14 +73,15 @@ protected:
 };
 
 TEST_F(AutoStart, WritesTheQuotedPathOfMewlarkBesideTheRunningFileOnce) {
-    const DWORD before = test::ValueCount(HKEY_CURRENT_USER, kRunKey);
+    const std::string before = test::Snapshot(HKEY_CURRENT_USER, kRunKey);
     const RawValue expected{REG_SZ, Quoted(ModuleFolder() + "\\Mewlark.exe") + '\0'};
 
     WriteAutoStartEntry(true);
     EXPECT_EQ(GetRaw(HKEY_CURRENT_USER, kRunKey, kValueName), expected) << "named Mewlark.exe, not this test";
     WriteAutoStartEntry(true);
     EXPECT_EQ(GetRaw(HKEY_CURRENT_USER, kRunKey, kValueName), expected);
-    EXPECT_EQ(test::ValueCount(HKEY_CURRENT_USER, kRunKey), before + 1);
+    WriteAutoStartEntry(false);
+    EXPECT_EQ(test::Snapshot(HKEY_CURRENT_USER, kRunKey), before) << "one value was written";
 }
 
 TEST_F(AutoStart, RemovalTakesOnlyTheEntryAndAMissingEntryIsNoError) {

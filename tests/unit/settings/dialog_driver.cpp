@@ -1,7 +1,6 @@
 #include "tests/unit/settings/dialog_driver.h"
 
-#include <gtest/gtest.h>
-
+#include <optional>
 #include <thread>
 
 namespace test {
@@ -17,11 +16,31 @@ BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<DialogSearch*>(parameter);
     char className[16] = {};
     GetClassNameA(window, className, sizeof className);
-    if (std::string(className) == "#32770" && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == search->owner) {
-        search->found = window;
-        return FALSE;
+    if (std::string(className) != "#32770" || !IsWindowVisible(window) || GetWindow(window, GW_OWNER) != search->owner) {
+        return TRUE;
     }
-    return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// Room for the text of a control: a check box or radio button keeps room for its box, a
+// group box for the frame's corner, a push button for its edges. Edits and icons show no
+// text of their own.
+std::optional<LONG> TextRoom(HWND control, const RECT& client) {
+    char className[16] = {};
+    GetClassNameA(control, className, sizeof className);
+    const std::string kind = className;
+    const LONG style = GetWindowLongA(control, GWL_STYLE);
+    if (kind == "Edit" || (kind == "Static" && (style & SS_TYPEMASK) == SS_ICON)) return std::nullopt;
+    if (kind != "Button") return client.right;
+    switch (style & BS_TYPEMASK) {
+        case BS_AUTOCHECKBOX: case BS_AUTORADIOBUTTON: case BS_CHECKBOX: case BS_RADIOBUTTON:
+            return client.right - GetSystemMetrics(SM_CXMENUCHECK) - 4;
+        case BS_GROUPBOX:
+            return client.right - 16;
+        default:
+            return client.right - 4;
+    }
 }
 
 }  // namespace
@@ -65,96 +84,44 @@ void Type(HWND dialog, int id, const std::string& text) {
     for (const char c : text) SendMessageA(control, WM_CHAR, static_cast<unsigned char>(c), 1);
 }
 
-void Backspace(HWND dialog, int id) { Type(dialog, id, "\b"); }
-
 void SetText(HWND dialog, int id, const std::string& text) {
     SendMessageA(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 std::string Text(HWND window) {
-    const int length = static_cast<int>(SendMessageA(window, WM_GETTEXTLENGTH, 0, 0));
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int copied =
-        static_cast<int>(SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
-    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    std::string text(static_cast<std::size_t>(SendMessageA(window, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
+    text.resize(static_cast<std::size_t>(
+        SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
     return text;
 }
 
-std::string Text(HWND dialog, int id) { return Text(GetDlgItem(dialog, id)); }
-
-void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-
-void ClickLater(HWND dialog, int id) {
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-bool Checked(HWND dialog, int id) { return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
-bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
-
-LONG Style(HWND dialog, int id) { return GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE); }
-
-HWND FocusedControl(HWND dialog) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
-    return info.hwndFocus;
-}
-
-std::vector<std::string> ControlTexts(HWND dialog) {
-    std::vector<std::string> texts;
+DialogLook LookAt(HWND dialog) {
+    DialogLook look;
+    look.caption = Text(dialog);
+    const auto font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
+    LOGFONTA face{};
+    GetObjectA(font, sizeof face, &face);
+    look.fontFace = face.lfFaceName;
     for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        texts.push_back(Text(child));
+        const std::string text = Text(child);
+        look.texts.push_back(text);
+        RECT client{};
+        GetClientRect(child, &client);
+        const std::optional<LONG> room = TextRoom(child, client);
+        if (text.empty() || !room) continue;
+        const HDC dc = GetDC(child);
+        const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)));
+        RECT needed{0, 0, 0, 0};
+        DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &needed, DT_CALCRECT | DT_SINGLELINE);
+        SelectObject(dc, previous);
+        ReleaseDC(child, dc);
+        if ((needed.right > *room || needed.bottom > client.bottom) && look.textsFit) {
+            look.textsFit = ::testing::AssertionFailure() << "control " << GetDlgCtrlID(child) << " needs " << needed.right
+                                                         << " x " << needed.bottom << " pixels, has " << *room << " x "
+                                                         << client.bottom;
+        }
     }
-    return texts;
-}
-
-::testing::AssertionResult TextFits(HWND control) {
-    const std::string text = Text(control);
-    char className[16] = {};
-    GetClassNameA(control, className, sizeof className);
-    const LONG style = GetWindowLongA(control, GWL_STYLE);
-    const std::string kind = className;
-    if (text.empty() || (kind == "Static" && (style & SS_TYPEMASK) == SS_ICON) || kind == "Edit") {
-        return ::testing::AssertionSuccess();
-    }
-    const HDC dc = GetDC(control);
-    const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
-    RECT needed{0, 0, 0, 0};
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &needed, DT_CALCRECT | DT_SINGLELINE);
-    SelectObject(dc, oldFont);
-    ReleaseDC(control, dc);
-
-    RECT client{};
-    GetClientRect(control, &client);
-    LONG room = client.right;
-    const LONG buttonType = style & BS_TYPEMASK;
-    if (kind == "Button" && (buttonType == BS_AUTOCHECKBOX || buttonType == BS_AUTORADIOBUTTON ||
-                             buttonType == BS_CHECKBOX || buttonType == BS_RADIOBUTTON)) {
-        room -= GetSystemMetrics(SM_CXMENUCHECK) + 4;  // the box and the gap after it
-    } else if (kind == "Button" && buttonType == BS_GROUPBOX) {
-        room -= 16;  // the frame's corner before the caption
-    } else if (kind == "Button") {
-        room -= 4;  // the push button's edges
-    }
-    if (needed.right <= room && needed.bottom <= client.bottom) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "control " << GetDlgCtrlID(control) << " needs " << needed.right << " x "
-                                         << needed.bottom << " pixels for its text, has " << room << " x "
-                                         << client.bottom;
-}
-
-::testing::AssertionResult AllTextsFit(HWND dialog) {
-    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        const ::testing::AssertionResult fits = TextFits(child);
-        if (!fits) return fits;
-    }
-    return ::testing::AssertionSuccess();
-}
-
-std::string FontFace(HWND dialog) {
-    LOGFONTA font{};
-    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
-    return font.lfFaceName;
+    return look;
 }
 
 }  // namespace test

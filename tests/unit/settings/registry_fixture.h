@@ -1,5 +1,5 @@
 // Raw access to the registry values the settings code reads and writes, for checking the
-// exact stored forms, and a fixture that starts every test from a clean settings key.
+// exact stored forms, and fixtures that start every test from a clean settings key.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 namespace test {
 
 constexpr const char* kSettingsKey = "Software\\tarn\\Mewlark";
+constexpr const char* kMailBeepKey = "AppEvents\\Schemes\\Apps\\.Default\\MailBeep\\.Current";
 
 struct RawValue {
     DWORD type = REG_NONE;
@@ -19,19 +20,22 @@ struct RawValue {
 
     bool operator==(const RawValue&) const = default;
 };
-// Type and bytes, readable in a failure message.
-void PrintTo(const RawValue& value, std::ostream* out);
+inline void PrintTo(const RawValue& value, std::ostream* out) {
+    *out << "type " << value.type << " " << ::testing::PrintToString(value.data);
+}
+inline std::string Dword(DWORD value) { return std::string(reinterpret_cast<const char*>(&value), sizeof value); }
+inline RawValue Sz(const std::string& text) { return {REG_SZ, text + '\0'}; }
 
 bool KeyExists(HKEY root, const char* subKey);
 void DeleteKey(HKEY root, const char* subKey);
+// Stores exactly these bytes, also string data without its NUL.
 void SetRaw(HKEY root, const char* subKey, const char* valueName, DWORD type, const std::string& bytes);
-// String data stored without its NUL. RegSetValueExA counts a NUL that follows the data
-// into a string value, so the byte after the data given here is never NUL.
-void SetRawUnterminated(HKEY root, const char* subKey, const char* valueName, DWORD type, const std::string& text);
-void SetRawDword(HKEY root, const char* subKey, const char* valueName, DWORD value);
+inline void SetRawDword(HKEY root, const char* subKey, const char* valueName, DWORD value) {
+    SetRaw(root, subKey, valueName, REG_DWORD, Dword(value));
+}
 std::optional<RawValue> GetRaw(HKEY root, const char* subKey, const char* valueName);
-DWORD ValueCount(HKEY root, const char* subKey);
-// Every value of a key, "name=type:hex" per line in the registry's order; empty when the key is missing.
+// Every value of a key, "name=type:bytes" per line in the registry's order; empty when the
+// key is missing or holds no values.
 std::string Snapshot(HKEY root, const char* subKey);
 
 // Removes the settings key before and after each test.
@@ -41,10 +45,9 @@ protected:
     void TearDown() override { DeleteKey(HKEY_CURRENT_USER, kSettingsKey); }
 };
 
-// The same, and the system's new-mail sound key put back as it was after each test.
+// The same, without the system's new-mail sound key, which is put back after each test.
 class CleanSoundSettings : public CleanSettingsKey {
 protected:
-    static constexpr const char* kMailBeepKey = "AppEvents\\Schemes\\Apps\\.Default\\MailBeep\\.Current";
     void SetUp() override;
     void TearDown() override;
 

@@ -1,4 +1,4 @@
-// The notifier's resources as the program loads them: menu, icons, bitmap, version, manifest.
+// The notifier's resources as the program loads them: menu, icons, bitmap, version.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -21,12 +21,9 @@ std::string MenuText(HMENU menu, UINT position) {
 
 TEST(Resources, TrayMenuHoldsTheSevenCommandsInOrder) {
     const HMENU menu = LoadMenuA(Module(), MAKEINTRESOURCEA(IDR_TRAYMENU));
-    ASSERT_NE(menu, nullptr);
     ASSERT_EQ(GetMenuItemCount(menu), 1);
     EXPECT_EQ(MenuText(menu, 0), "\x83t\x83@\x83" "C\x83\x8B(&F)");  // "ファイル(&F)"
     const HMENU items = GetSubMenu(menu, 0);
-    ASSERT_NE(items, nullptr);
-
     // "tarnメールを開く", "ログアウト(&L)", "メール件数を再取得(&R)", "オプション(&O)...",
     // "ヘルプ(&H)", "バージョン情報(&A)...", "終了(&X)" in code page 932.
     const std::vector<std::pair<UINT, std::string>> expected = {
@@ -40,15 +37,15 @@ TEST(Resources, TrayMenuHoldsTheSevenCommandsInOrder) {
     };
     ASSERT_EQ(GetMenuItemCount(items), static_cast<int>(expected.size())) << "no separators";
     for (UINT i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(GetMenuItemID(items, static_cast<int>(i)), expected[i].first) << "item " << i;
-        EXPECT_EQ(MenuText(items, i), expected[i].second) << "item " << i;
-        EXPECT_EQ(GetMenuState(items, i, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED | MF_CHECKED), 0u) << "item " << i;
+        EXPECT_EQ(GetMenuItemID(items, static_cast<int>(i)), expected[i].first) << i;
+        EXPECT_EQ(MenuText(items, i), expected[i].second) << i;
+        EXPECT_EQ(GetMenuState(items, i, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED | MF_CHECKED), 0u) << i;
     }
     DestroyMenu(menu);
 }
 
-// (width, bits per pixel) of each image of an icon group, from the group's directory.
-std::vector<std::pair<int, int>> IconImages(int groupId) {
+// "size x bits" of each image of an icon group, from the group's directory.
+std::vector<std::string> IconImages(int groupId) {
 #pragma pack(push, 2)
     struct GroupEntry {
         BYTE width, height, colours, reserved;
@@ -56,90 +53,65 @@ std::vector<std::pair<int, int>> IconImages(int groupId) {
         DWORD bytes;
         WORD id;
     };
-    struct GroupHeader {
-        WORD reserved, type, count;
-    };
 #pragma pack(pop)
-    std::vector<std::pair<int, int>> images;
+    std::vector<std::string> images;
     const HRSRC resource = FindResourceA(Module(), MAKEINTRESOURCEA(groupId), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
     if (resource == nullptr) return images;
-    const auto* header = static_cast<const GroupHeader*>(LockResource(LoadResource(Module(), resource)));
-    const auto* entries = reinterpret_cast<const GroupEntry*>(header + 1);
-    for (WORD i = 0; i < header->count; ++i) {
-        EXPECT_EQ(entries[i].width, entries[i].height);
-        images.emplace_back(entries[i].width, entries[i].bitCount);
+    const auto* header = static_cast<const WORD*>(LockResource(LoadResource(Module(), resource)));  // reserved, type, count
+    const auto* entries = reinterpret_cast<const GroupEntry*>(header + 3);
+    for (WORD i = 0; i < header[2]; ++i) {
+        images.push_back(std::to_string(entries[i].width) + "x" + std::to_string(entries[i].height) + "x" +
+                         std::to_string(entries[i].bitCount));
     }
     return images;
 }
 
-TEST(Resources, IconGroupsHoldEachSizeAtThreeDepths) {
-    const std::vector<std::pair<int, int>> small = {{16, 4}, {16, 8}, {16, 24}};
-    std::vector<std::pair<int, int>> application = small;
-    application.insert(application.end(), {{32, 4}, {32, 8}, {32, 24}});
-    EXPECT_EQ(IconImages(IDI_IDLE), application);
-    EXPECT_EQ(IconImages(IDI_ERROR), small);
-    EXPECT_EQ(IconImages(IDI_NEWMAIL), small);
-    EXPECT_EQ(IconImages(IDI_LOGGEDOUT), small);
+TEST(Resources, IconsBitmapAndVersion) {
+    const std::vector<std::string> small = {"16x16x4", "16x16x8", "16x16x24"};
+    EXPECT_EQ(IconImages(IDI_IDLE), (std::vector<std::string>{"16x16x4", "16x16x8", "16x16x24", "32x32x4", "32x32x8", "32x32x24"}));
+    for (const int group : {IDI_ERROR, IDI_NEWMAIL, IDI_LOGGEDOUT}) EXPECT_EQ(IconImages(group), small) << group;
 
-}
-
-TEST(Resources, PopupBitmapIs226By30At24Bits) {
     const auto bitmap = static_cast<HBITMAP>(
         LoadImageA(Module(), MAKEINTRESOURCEA(IDB_POPUP), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    ASSERT_NE(bitmap, nullptr);
     DIBSECTION dib{};
     ASSERT_EQ(GetObjectA(bitmap, sizeof dib, &dib), static_cast<int>(sizeof dib));
-    EXPECT_EQ(dib.dsBm.bmWidth, 226);
-    EXPECT_EQ(dib.dsBm.bmHeight, 30);
-    EXPECT_EQ(dib.dsBm.bmBitsPixel, 24);
-
+    EXPECT_EQ(std::tie(dib.dsBm.bmWidth, dib.dsBm.bmHeight, dib.dsBm.bmBitsPixel), std::make_tuple(226L, 30L, WORD{24}));
     DeleteObject(bitmap);
-}
 
-std::string VersionString(const std::vector<BYTE>& block, const char* name) {
-    char* value = nullptr;
-    UINT length = 0;
-    const std::string path = std::string("\\StringFileInfo\\041104b0\\") + name;
-    if (!VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&value), &length) || value == nullptr) {
-        return "<missing>";
-    }
-    return value;
-}
-
-TEST(Resources, VersionResourceDescribesTheProgram) {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     DWORD handle = 0;
     std::vector<BYTE> block(GetFileVersionInfoSizeA(path, &handle));
-    ASSERT_FALSE(block.empty());
     ASSERT_TRUE(GetFileVersionInfoA(path, 0, static_cast<DWORD>(block.size()), block.data()));
-
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT size = 0;
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
     const DWORD ms = MAKELONG(MEWLARK_VERSION_MINOR, MEWLARK_VERSION_MAJOR);
     const DWORD ls = MAKELONG(MEWLARK_VERSION_BUILD, MEWLARK_VERSION_PATCH);
-    EXPECT_EQ(std::tie(fixed->dwFileVersionMS, fixed->dwFileVersionLS), std::tie(ms, ls));
-    EXPECT_EQ(std::tie(fixed->dwProductVersionMS, fixed->dwProductVersionLS), std::tie(ms, ls));
+    EXPECT_EQ(std::tie(fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS, fixed->dwProductVersionLS),
+              std::tie(ms, ls, ms, ls));
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
     EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
     EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u);
-
     WORD* translation = nullptr;
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &size));
-    ASSERT_EQ(size, 4u);
-    EXPECT_EQ(translation[0], 0x0411);
-    EXPECT_EQ(translation[1], 1200);
+    EXPECT_EQ(std::vector<WORD>(translation, translation + size / 2), (std::vector<WORD>{0x0411, 1200}));
 
-    const std::string version = MEWLARK_VERSION_RC_TEXT;
-    EXPECT_EQ(version, std::to_string(MEWLARK_VERSION_MAJOR) + ", " + std::to_string(MEWLARK_VERSION_MINOR) + ", " +
-                           std::to_string(MEWLARK_VERSION_PATCH) + ", " + std::to_string(MEWLARK_VERSION_BUILD));
+    const std::string version = std::to_string(MEWLARK_VERSION_MAJOR) + ", " + std::to_string(MEWLARK_VERSION_MINOR) +
+                                ", " + std::to_string(MEWLARK_VERSION_PATCH) + ", " + std::to_string(MEWLARK_VERSION_BUILD);
     const std::pair<const char*, std::string> entries[] = {
-        {"Comments", "Mewlark"},        {"FileDescription", "Mewlark"},          {"FileVersion", version},
-        {"InternalName", "Mewlark"},    {"LegalCopyright", MEWLARK_LEGAL_NOTICE}, {"OriginalFilename", "Mewlark.exe"},
-        {"ProductName", "Mewlark"},     {"ProductVersion", version},
+        {"Comments", "Mewlark"},     {"FileDescription", "Mewlark"},          {"FileVersion", version},
+        {"InternalName", "Mewlark"}, {"LegalCopyright", MEWLARK_LEGAL_NOTICE}, {"OriginalFilename", "Mewlark.exe"},
+        {"ProductName", "Mewlark"},  {"ProductVersion", version},
     };
-    for (const auto& [name, expected] : entries) EXPECT_EQ(VersionString(block, name), expected) << name;
+    for (const auto& [name, expected] : entries) {
+        char* value = nullptr;
+        UINT length = 0;
+        const std::string query = std::string("\\StringFileInfo\\041104b0\\") + name;
+        EXPECT_TRUE(VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) &&
+                    value != nullptr && value == expected)
+            << name << ": " << (value ? value : "<missing>");
+    }
 }
 
 }  // namespace
