@@ -9,16 +9,14 @@ constexpr CheckStatus kFailed = CheckStatus::Failed;
 constexpr CheckStatus kServiceError = CheckStatus::ServiceError;
 constexpr CheckStatus kLogin = CheckStatus::LoginRequired;
 
-struct Case {
-    ShownResult previous;
-    ShownResult current;
-    bool refetch;
-    Announcement expected;
-    const char* what;
-};
-
 TEST(Announcement, ScenariosOfTheCheckCycle) {
-    const Case cases[] = {
+    const struct {
+        ShownResult previous;
+        ShownResult current;
+        bool refetch;
+        Announcement expected;
+        const char* what;
+    } cases[] = {
         {{kOk, 2}, {kOk, 3}, false, Announcement::NewMail, "2 -> 3"},
         {{kOk, 3}, {kOk, 2}, false, Announcement::NewMail, "3 -> 2"},
         {{kOk, 3}, {kOk, 3}, false, Announcement::None, "3 -> 3"},
@@ -36,22 +34,18 @@ TEST(Announcement, ScenariosOfTheCheckCycle) {
         {{kLogin, 0}, {kLogin, 0}, true, Announcement::None, "re-fetch while logged out"},
         {{kOk, 1}, {kServiceError, 0}, true, Announcement::None, "dberror on re-fetch"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ChooseAnnouncement(c.previous, c.current, c.refetch), c.expected) << c.what;
-    }
+    for (const auto& c : cases) EXPECT_EQ(ChooseAnnouncement(c.previous, c.current, c.refetch), c.expected) << c.what;
 }
 
 TEST(FollowUp, TimerForResultsLoginPromptForLoginRequiredNothingElse) {
-    EXPECT_EQ(FollowUpFor(kOk), PassFollowUp::ScheduleNextCheck);
-    EXPECT_EQ(FollowUpFor(kFailed), PassFollowUp::ScheduleNextCheck);
-    EXPECT_EQ(FollowUpFor(kServiceError), PassFollowUp::ScheduleNextCheck);
+    for (const CheckStatus status : {kOk, kFailed, kServiceError}) {
+        EXPECT_EQ(FollowUpFor(status), PassFollowUp::ScheduleNextCheck);
+    }
     EXPECT_EQ(FollowUpFor(kLogin), PassFollowUp::PromptLogin);
     EXPECT_EQ(FollowUpFor(static_cast<CheckStatus>(4)), PassFollowUp::Nothing);
-    EXPECT_EQ(FollowUpFor(static_cast<CheckStatus>(-1)), PassFollowUp::Nothing);
 }
 
 TEST(PopupTexts, ExactCodePage932Bytes) {
-    EXPECT_EQ(NewMailPopupText(3), "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x82\xAA 3 \x8C\x8F\x82\xA0\x82\xE8\x82\xDC\x82\xB7");
     EXPECT_EQ(NewMailPopupText(2147483647),
               "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x82\xAA 2147483647 \x8C\x8F\x82\xA0\x82\xE8\x82\xDC\x82\xB7");
     EXPECT_EQ(NoNewMailPopupText(), "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1");
