@@ -5,7 +5,8 @@ Usage: make_setup_payload.py OUT_DIR
 OUT_DIR/payload/   2000 small files (20 folders of 100, 1 to 8 KB) and 20 files of 5 MB
 OUT_DIR/setup.ini  MewlarkSetup's script for the payload
 OUT_DIR/bench.nsi  the NSIS script for the same payload (from setup_bench.nsi.in)
-The contents are fixed (seeded), so every run installs the same bytes.
+The contents are fixed (seeded), so every run installs the same bytes; OUT_DIR/payload.stamp
+marks a complete payload.
 """
 import os
 import random
@@ -27,15 +28,18 @@ def payload_files():
         yield "big", f"b{number:02}.dat", BIG_SIZE
 
 
-def write_payload(root, files):
-    data = random.Random(932).randbytes(BIG_SIZE)
+def write_payload(out, files):
+    """Every file gets bytes of its own: an installer may store identical files only once."""
+    stamp = os.path.join(out, "payload.stamp")
+    if os.path.exists(stamp):
+        return
+    data = random.Random(932)
     for folder, name, size in files:
-        path = os.path.join(root, folder, name)
-        if os.path.exists(path) and os.path.getsize(path) == size:
-            continue
+        path = os.path.join(out, "payload", folder, name)
         os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as out:
-            out.write(data[:size])
+        with open(path, "wb") as target:
+            target.write(data.randbytes(size))
+    open(stamp, "w").close()
 
 
 def setup_script(files):
@@ -60,7 +64,7 @@ def nsis_script(template, files):
 def main():
     out = sys.argv[1]
     files = list(payload_files())
-    write_payload(os.path.join(out, "payload"), files)
+    write_payload(out, files)
     with open(os.path.join(out, "setup.ini"), "w", newline="") as script:
         script.write(setup_script(files))
     template_path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "setup_bench.nsi.in")
