@@ -3,6 +3,8 @@
 #include <winsock2.h>
 
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "mewlark_config.h"
 
@@ -40,11 +42,13 @@ std::string Control(const std::string& path, const std::string& form) {
     return BodyOf(reply);
 }
 
-void Field(std::string& form, const char* name, const std::string& value) {
-    if (!form.empty()) form += '&';
-    form += name;
-    form += '=';
-    form += Encode(value);
+using Fields = std::vector<std::pair<const char*, std::string>>;
+
+// Posts the fields, each percent-encoded, to a control path; the reply's body.
+std::string Post(const std::string& path, const Fields& fields) {
+    std::string form;
+    for (const auto& [name, value] : fields) form += (form.empty() ? "" : "&") + std::string(name) + "=" + Encode(value);
+    return Control(path, form);
 }
 
 }  // namespace
@@ -57,9 +61,7 @@ std::string Encode(const std::string& bytes) {
         if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
             out += ch;
         } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
+            out += {'%', kHex[c >> 4], kHex[c & 15]};
         }
     }
     return out;
@@ -77,67 +79,41 @@ std::string HeadersOf(const std::string& raw) {
     return raw.substr(start + 2, end - start);
 }
 
-void Reset() { Control("/_sim/reset", ""); }
+void Reset() { Post("/_sim/reset", {}); }
 
 void AddAccount(const std::string& user, const std::string& password, int count, bool dbError) {
-    std::string form;
-    Field(form, "user", user);
-    Field(form, "pass", password);
-    Field(form, "count", std::to_string(count));
-    if (dbError) Field(form, "dberror", "1");
-    Control("/_sim/account", form);
+    Fields fields{{"user", user}, {"pass", password}, {"count", std::to_string(count)}};
+    if (dbError) fields.emplace_back("dberror", "1");
+    Post("/_sim/account", fields);
 }
 
-void SetCount(const std::string& user, int count) {
-    std::string form;
-    Field(form, "user", user);
-    Field(form, "count", std::to_string(count));
-    Control("/_sim/count", form);
-}
+void SetCount(const std::string& user, int count) { Post("/_sim/count", {{"user", user}, {"count", std::to_string(count)}}); }
 
-void AddSession(const std::string& eid, const std::string& user) {
-    std::string form;
-    Field(form, "eid", eid);
-    Field(form, "user", user);
-    Control("/_sim/session", form);
-}
+void AddSession(const std::string& eid, const std::string& user) { Post("/_sim/session", {{"eid", eid}, {"user", user}}); }
 
-void ShowUntrustedCertificate(bool untrusted) {
-    std::string form;
-    Field(form, "cert", untrusted ? "untrusted" : "test");
-    Control("/_sim/tls", form);
-}
+void ShowUntrustedCertificate(bool untrusted) { Post("/_sim/tls", {{"cert", untrusted ? "untrusted" : "test"}}); }
 
 void Script(const std::string& target, const Reply& reply) {
-    std::string form;
-    Field(form, "target", target);
-    Field(form, "status", std::to_string(reply.status));
-    if (!reply.reason.empty()) Field(form, "reason", reply.reason);
-    for (const auto& header : reply.headers) Field(form, "header", header);
-    for (const auto& cookie : reply.cookies) Field(form, "cookie", cookie);
-    Field(form, "body", reply.body);
-    if (reply.bodySize) Field(form, "body_size", std::to_string(reply.bodySize));
-    if (!reply.fill.empty()) Field(form, "fill", reply.fill);
-    if (reply.delayMs) Field(form, "delay_ms", std::to_string(reply.delayMs));
-    if (!reply.stall.empty()) Field(form, "stall", reply.stall);
-    if (reply.stallMs) Field(form, "stall_ms", std::to_string(reply.stallMs));
-    if (!reply.drop.empty()) Field(form, "drop", reply.drop);
-    if (reply.dripMs) Field(form, "drip_ms", std::to_string(reply.dripMs));
-    Field(form, "times", std::to_string(reply.times));
-    Control("/_sim/script", form);
+    Fields fields{{"target", target}, {"status", std::to_string(reply.status)}, {"body", reply.body},
+                  {"times", std::to_string(reply.times)}};
+    for (const auto& header : reply.headers) fields.emplace_back("header", header);
+    for (const auto& cookie : reply.cookies) fields.emplace_back("cookie", cookie);
+    // Parts left unset are not sent: the simulator's defaults apply.
+    const auto number = [](std::size_t n) { return n != 0 ? std::to_string(n) : std::string(); };
+    const Fields optional{{"reason", reply.reason},   {"body_size", number(reply.bodySize)},
+                          {"fill", reply.fill},       {"delay_ms", number(reply.delayMs)},
+                          {"stall", reply.stall},     {"stall_ms", number(reply.stallMs)},
+                          {"drop", reply.drop},       {"drip_ms", number(reply.dripMs)}};
+    for (const auto& field : optional) {
+        if (!field.second.empty()) fields.push_back(field);
+    }
+    Post("/_sim/script", fields);
 }
 
-int RequestCount(const std::string& target) {
-    std::string form;
-    Field(form, "target", target);
-    return std::stoi(Control("/_sim/requests", form));
-}
+int RequestCount(const std::string& target) { return std::stoi(Post("/_sim/requests", {{"target", target}})); }
 
 std::string Request(const std::string& target, int index) {
-    std::string form;
-    Field(form, "target", target);
-    Field(form, "index", std::to_string(index));
-    return Control("/_sim/request", form);
+    return Post("/_sim/request", {{"target", target}, {"index", std::to_string(index)}});
 }
 
 }  // namespace sim
