@@ -25,7 +25,6 @@ TEST(AboutDialog, ShowsIconNameVersionAndNotice) {
         EXPECT_EQ(look.caption, "\x83o\x81[\x83W\x83\x87\x83\x93\x8F\xEE\x95\xF1");  // "バージョン情報"
         EXPECT_EQ(look.texts, (std::vector<std::string>{"OK", "", "Mewlark", kOwnVersionLine, MEWLARK_LEGAL_NOTICE}));
         EXPECT_EQ(look.fontFace, test::kDialogFontFace);
-        EXPECT_TRUE(look.textsFit);
         const HWND icon = GetWindow(GetDlgItem(window, IDOK), GW_HWNDNEXT);
         EXPECT_NE(SendMessageA(icon, STM_GETICON, 0, 0), 0) << "the application icon is shown";
         test::Click(window, IDOK);

@@ -2,84 +2,67 @@
 
 #include <shlwapi.h>
 
-#include <vector>
-
 namespace test {
+namespace {
 
-bool KeyExists(HKEY root, const char* subKey) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
+// An open key, closed at the end of its scope (without the product's key class: the process
+// tests link no product code).
+struct Key {
+    HKEY handle = nullptr;
+    Key(HKEY root, const char* subKey, bool create = false) {
+        if (create) {
+            RegCreateKeyExA(root, subKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr);
+        } else {
+            RegOpenKeyExA(root, subKey, 0, KEY_READ, &handle);
+        }
+    }
+    ~Key() {
+        if (handle != nullptr) RegCloseKey(handle);
+    }
+};
+
+}  // namespace
+
+bool KeyExists(HKEY root, const char* subKey) { return Key(root, subKey).handle != nullptr; }
 
 void DeleteKey(HKEY root, const char* subKey) { SHDeleteKeyA(root, subKey); }
 
 void SetRaw(HKEY root, const char* subKey, const char* valueName, DWORD type, const std::string& bytes) {
     // RegSetValueExA counts a NUL that directly follows string data into the value.
     const std::string buffer = bytes + 'X';
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(root, subKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExA(key, valueName, 0, type, reinterpret_cast<const BYTE*>(buffer.data()),
+    const Key key(root, subKey, true);
+    ASSERT_NE(key.handle, nullptr);
+    EXPECT_EQ(RegSetValueExA(key.handle, valueName, 0, type, reinterpret_cast<const BYTE*>(buffer.data()),
                              static_cast<DWORD>(bytes.size())),
               ERROR_SUCCESS);
-    RegCloseKey(key);
 }
 
 std::optional<RawValue> GetRaw(HKEY root, const char* subKey, const char* valueName) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+    const Key key(root, subKey);
     RawValue value;
-    DWORD size = 0;
-    LONG result = RegQueryValueExA(key, valueName, nullptr, &value.type, nullptr, &size);
-    if (result == ERROR_SUCCESS) {
-        value.data.resize(size);
-        result = RegQueryValueExA(key, valueName, nullptr, &value.type, reinterpret_cast<BYTE*>(value.data.data()),
-                                  &size);
-        value.data.resize(size);
+    value.data.resize(1 << 16);
+    DWORD size = static_cast<DWORD>(value.data.size());
+    if (RegQueryValueExA(key.handle, valueName, nullptr, &value.type, reinterpret_cast<BYTE*>(value.data.data()),
+                         &size) != ERROR_SUCCESS) {
+        return std::nullopt;
     }
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS) return std::nullopt;
+    value.data.resize(size);
     return value;
 }
 
 std::string Snapshot(HKEY root, const char* subKey) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+    const Key key(root, subKey);
     std::string out;
     char name[256];
-    std::vector<BYTE> data(4096);
+    std::string data(1 << 16, '\0');
     for (DWORD index = 0;; ++index) {
-        DWORD nameSize = sizeof name;
-        DWORD dataSize = static_cast<DWORD>(data.size());
-        DWORD type = 0;
-        if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data.data(), &dataSize) != ERROR_SUCCESS) break;
-        out += std::string(name, nameSize) + "=" + std::to_string(type) + ":" +
-               std::string(reinterpret_cast<const char*>(data.data()), dataSize) + "\n";
-    }
-    RegCloseKey(key);
-    return out;
-}
-
-void CleanSoundSettings::SetUp() {
-    CleanSettingsKey::SetUp();
-    mailBeepExisted_ = KeyExists(HKEY_CURRENT_USER, kMailBeepKey);
-    mailBeepSound_ = GetRaw(HKEY_CURRENT_USER, kMailBeepKey, nullptr);
-    DeleteKey(HKEY_CURRENT_USER, kMailBeepKey);
-}
-
-void CleanSoundSettings::TearDown() {
-    DeleteKey(HKEY_CURRENT_USER, kMailBeepKey);
-    if (mailBeepSound_) {
-        SetRaw(HKEY_CURRENT_USER, kMailBeepKey, nullptr, mailBeepSound_->type, mailBeepSound_->data);
-    } else if (mailBeepExisted_) {
-        HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, kMailBeepKey, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr) ==
-            ERROR_SUCCESS) {
-            RegCloseKey(key);
+        DWORD nameSize = sizeof name, dataSize = static_cast<DWORD>(data.size()), type = 0;
+        if (RegEnumValueA(key.handle, index, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                          &dataSize) != ERROR_SUCCESS) {
+            return out;
         }
+        out += std::string(name, nameSize) + "=" + std::to_string(type) + ":" + data.substr(0, dataSize) + "\n";
     }
-    CleanSettingsKey::TearDown();
 }
 
 }  // namespace test

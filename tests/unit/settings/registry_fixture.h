@@ -45,15 +45,17 @@ protected:
     void TearDown() override { DeleteKey(HKEY_CURRENT_USER, kSettingsKey); }
 };
 
-// The same, without the system's new-mail sound key, which is put back after each test.
+// The same, and without the system's new-mail sound key (the test prefix has none).
 class CleanSoundSettings : public CleanSettingsKey {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-
-private:
-    bool mailBeepExisted_ = false;
-    std::optional<RawValue> mailBeepSound_;
+    void SetUp() override {
+        CleanSettingsKey::SetUp();
+        DeleteKey(HKEY_CURRENT_USER, kMailBeepKey);
+    }
+    void TearDown() override {
+        DeleteKey(HKEY_CURRENT_USER, kMailBeepKey);
+        CleanSettingsKey::TearDown();
+    }
 };
 
 }  // namespace test
