@@ -85,30 +85,24 @@ TEST(LoginDialog, OkTakesTheFieldsAsTypedWithin32BytesAndTheSaveBox) {
     EXPECT_EQ(dialog.loginUserId, longId);
 }
 
-TEST(LoginDialog, CancelAndTheCaptionsCloseLeaveTheFieldsAsTheyWere) {
-    for (const bool byCaption : {false, true}) {
-        LoginDialog dialog;
-        dialog.loginUserId = "before";
-        dialog.loginPassword = "secret";
-        dialog.saveLogin = true;
-        const INT_PTR result = RunLogin(dialog, [&](HWND window) {
-            EXPECT_TRUE(Checked(window, IDC_SAVE_LOGIN)) << "the box starts as saveLogin says";
-            EXPECT_EQ(Text(window, IDC_PASSWORD), "secret");
-            EXPECT_TRUE(Enabled(window, IDOK));
-            Type(window, IDC_USERID, "-changed");
-            Type(window, IDC_PASSWORD, "-changed");
-            Click(window, IDC_SAVE_LOGIN);
-            if (byCaption) {
-                PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-            } else {
-                Click(window, IDCANCEL);
-            }
-        });
-        EXPECT_EQ(result, IDCANCEL);
-        EXPECT_EQ(dialog.loginUserId, "before");
-        EXPECT_EQ(dialog.loginPassword, "secret");
-        EXPECT_TRUE(dialog.saveLogin);
-    }
+TEST(LoginDialog, CancelLeavesTheFieldsAsTheyWere) {
+    LoginDialog dialog;
+    dialog.loginUserId = "before";
+    dialog.loginPassword = "secret";
+    dialog.saveLogin = true;
+    const INT_PTR result = RunLogin(dialog, [&](HWND window) {
+        EXPECT_TRUE(Checked(window, IDC_SAVE_LOGIN)) << "the box starts as saveLogin says";
+        EXPECT_EQ(Text(window, IDC_PASSWORD), "secret");
+        EXPECT_TRUE(Enabled(window, IDOK));
+        Type(window, IDC_USERID, "-changed");
+        Type(window, IDC_PASSWORD, "-changed");
+        Click(window, IDC_SAVE_LOGIN);
+        Click(window, IDCANCEL);
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(dialog.loginUserId, "before");
+    EXPECT_EQ(dialog.loginPassword, "secret");
+    EXPECT_TRUE(dialog.saveLogin);
 }
 
 }  // namespace

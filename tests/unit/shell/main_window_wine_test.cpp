@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "notifier/res/resource.h"
@@ -254,15 +255,12 @@ TEST_F(CheckCycle, TrayIconIsAddedIdleWithoutTipAndRetriedUntilTheShellTakesIt) 
     tray.failingAdds = 1;
     Start();
     ASSERT_FALSE(tray.calls.empty());
-    const TrayCall add = tray.calls.front();
-    EXPECT_EQ(add.message, static_cast<DWORD>(NIM_ADD));
-    EXPECT_EQ(add.data.cbSize, 488u) << "the record with the 128-byte tip";
-    EXPECT_EQ(add.data.hWnd, window->Window());
-    EXPECT_EQ(add.data.uID, 1u);
-    EXPECT_EQ(add.data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON));
-    EXPECT_EQ(add.data.uCallbackMessage, 1025u);
-    EXPECT_EQ(add.data.hIcon, Picture(IconIdle));
-    EXPECT_STREQ(add.data.szTip, "");
+    ASSERT_EQ(tray.calls.front().message, static_cast<DWORD>(NIM_ADD));
+    // The record with the 128-byte tip, the picture for no new mail and no tip yet.
+    const NOTIFYICONDATAA& add = tray.calls.front().data;
+    EXPECT_EQ(std::make_tuple(add.cbSize, add.hWnd, add.uID, add.uFlags, add.uCallbackMessage, add.hIcon, std::string(add.szTip)),
+              std::make_tuple(DWORD{488}, window->Window(), UINT{1}, UINT{NIF_MESSAGE | NIF_ICON}, UINT{1025},
+                              Picture(IconIdle), std::string()));
     for (int i = 0; i < TrayIconCount; ++i) EXPECT_NE(Picture(static_cast<TrayIconIndex>(i)), nullptr);
 
     const HMENU menu = GetSubMenu(window->TrayMenuHandle(), 0);
