@@ -51,7 +51,8 @@ protected:
 };
 
 TEST_F(HostileScripts, TouchNothingButTheProductsOwn) {
-    const std::string init = "[init]\r\nProductID=" + kId + "\r\nProductTitle=Hostile\r\nInstallDir=%PF%\\" + kId + "\r\n";
+    const std::string init =
+        "[init]\r\nProductID=" + kId + "\r\nProductTitle=Hostile\r\nInstallDir=%PF%\\" + kId + "\r\n";
     std::string deepFolder;
     for (int i = 0; i < 50000; ++i) deepFolder += "d\\";
     // Each script by name; an empty one stands for no setup.ini at all.
@@ -59,7 +60,8 @@ TEST_F(HostileScripts, TouchNothingButTheProductsOwn) {
         {"no product id", "[init]\r\nProductTitle=Hostile\r\nInstallDir=%PF%\\" + kId +
                               "\r\n[InstallFiles]\r\n%InstallDir%\\,readme.txt," + kId + "\\readme.lnk\r\n"},
         {"empty key paths", init + "[InstallRegistry]\r\nHKCU,,,,root,u\r\nHKCU,\\,Hostile,,x,u\r\nHKLM,,,,,eu\r\n"
-                                   "HKCU,\\\\,,dword,1,u\r\nHKCU,Software\\" + kId + ",Name,,x,u\r\nHKCU,Software\\" + kId + ",,,,u\r\n"},
+                                   "HKCU,\\\\,,dword,1,u\r\nHKCU,Software\\" + kId + ",Name,,x,u\r\n"
+                                   "HKCU,Software\\" + kId + ",,,,u\r\n"},
         {"drive root patterns", init + "[UninstallFiles]\r\n%InstallDir%\\..\\..\\*\r\nC:\\\\*\r\nC:\\.\\*\r\n\\*\r\nC:*\r\n"
                                        "%APP%\\..\\..\\..\\*\r\n%PF%\\..\\*.txt\r\n"},
         {"empty install folder", "[init]\r\nProductID=" + kId + "\r\nProductTitle=Hostile\r\n[UninstallFiles]\r\n%InstallDir%\\*\r\n"},

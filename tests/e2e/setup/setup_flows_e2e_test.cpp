@@ -176,8 +176,8 @@ TEST_F(SetupProgram, InstallsEverythingTheScriptListsAndUninstallsItThroughItsCo
     EXPECT_EQ(ReadText(Log()), installLog);
 
     // The copy, "uni" and a number in the temporary folder, goes at the next restart.
-    const std::string pendingRenames = ReadValue(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations").data;
-    EXPECT_NE(pendingRenames.find(temp + "\\uni"), std::string::npos);
+    const RegistryValue renames = ReadValue(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations");
+    EXPECT_NE(renames.data.find(temp + "\\uni"), std::string::npos);
 }
 
 TEST_F(SetupProgram, EachInstallFailureShowsOneErrorOpensTheLogAndUndoesNothing) {

@@ -127,7 +127,8 @@ TEST_F(Engine, ConfirmationsAndWarningsShowTheirBoxes) {
     EXPECT_EQ(engine->ConfirmInstall(false), IDYES);
     EXPECT_EQ(engine->ConfirmUninstall(false), IDYES);
 
-    auto answers = std::async(std::launch::async, AnswerBoxes, GetCurrentProcessId(), std::vector<int>{IDNO, IDYES, IDOK});
+    const std::vector<int> buttons{IDNO, IDYES, IDOK};
+    auto answers = std::async(std::launch::async, AnswerBoxes, GetCurrentProcessId(), buttons);
     EXPECT_EQ(engine->ConfirmInstall(true), IDNO);
     EXPECT_EQ(engine->ConfirmUninstall(true), IDYES);
     engine->ShowWarning("warning text");

@@ -49,6 +49,7 @@ TEST_F(Operations, FoldersWithTheirParentsAndWritableCopiesAreLogged) {
     EXPECT_TRUE(CreateDirectoryLogged(deep));
     WriteText(scratch / "file", "x");
     EXPECT_FALSE(CreateDirectoryLogged(scratch / "file\\sub"));
+    // Wine would make it; Windows cannot.
     EXPECT_FALSE(CreateDirectoryLogged(scratch / std::string(MAX_PATH, 'd')));
 
     const std::string source = scratch / "source.txt";
@@ -58,9 +59,10 @@ TEST_F(Operations, FoldersWithTheirParentsAndWritableCopiesAreLogged) {
     EXPECT_EQ(GetFileAttributesA((deep + "\\copy.txt").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_TRUE(CopyFileLogged(source, deep + "\\copy.txt"));
     const std::string copied = "Success : Copy File \"" + source + "\" to \"" + deep + "\\copy.txt\"";
+    const std::string tooLong = scratch / std::string(MAX_PATH, 'd');
     EXPECT_EQ(Log(), (Lines{"Success : Create Directory \"" + deep + "\"", "Skip : Create Directory \"" + deep + "\"",
                             "Error : Create Directory \"" + scratch / "file\\sub\"",
-                            "Error : Create Directory \"" + scratch / std::string(MAX_PATH, 'd') + "\"", copied, copied}));
+                            "Error : Create Directory \"" + tooLong + "\"", copied, copied}));
 }
 
 TEST_F(Operations, CommandsAreWaitedForOnlyWhenAskedAndDocumentsGoToTheShell) {
@@ -112,8 +114,9 @@ TEST_F(Operations, TheQuollComponentGoesInOnlyWhenNewer) {
         Lines log;
     };
     const std::vector<Step> steps{
-        {build66, {"Info : Current Quoll = \"\".", "Success : Create Directory \"" + scratch / "Shared\\Quoll\"", copy66,
-                   "Success : Copy Quoll.exe"}},
+        {build66,
+         {"Info : Current Quoll = \"\".", "Success : Create Directory \"" + scratch / "Shared\\Quoll\"", copy66,
+          "Success : Copy Quoll.exe"}},
         {build66, {current, build66Line, installed66, "Skip : Copy Quoll.exe"}},
         {build70, {current, "Info : Build No: " + build70 + "(70)", installed66,
                    "Success : Copy File \"" + build70 + "\" to \"" + destination + "\"", "Success : Copy Quoll.exe"}},
@@ -130,7 +133,8 @@ TEST_F(Operations, TheQuollComponentGoesInOnlyWhenNewer) {
     SetString(HKEY_CLASSES_ROOT, kQuollServer + "\\LocalServer32", nullptr, "\"" + destination + "\"");
     OpenLog();
     InstallQuollComponent(build66, destination);
-    EXPECT_EQ(Log(), (Lines{"Info : Current Quoll = \"\"" + destination + "\"\".", copy66, "Success : Copy Quoll.exe"}));
+    EXPECT_EQ(Log(),
+              (Lines{"Info : Current Quoll = \"\"" + destination + "\"\".", copy66, "Success : Copy Quoll.exe"}));
 }
 
 }  // namespace

@@ -27,8 +27,8 @@ TEST(PathText, FoldersAndNamesAreCutAtCharactersNotTrailBytes) {
     for (const char* root : {"", "\\", "C:", "C:\\", "\\\\server\\share", "\\\\server\\share\\", "\\\\server"}) {
         EXPECT_TRUE(IsRootFolder(root)) << root;
     }
-    const std::string folders[] = {"C:\\a", "\\a", "\\\\server\\share\\a", "C:\\" + kSo};
-    for (const std::string& folder : folders) {
+    const std::string notRoots[] = {"C:\\a", "\\a", "\\\\server\\share\\a", "C:\\" + kSo};
+    for (const std::string& folder : notRoots) {
         EXPECT_FALSE(IsRootFolder(folder)) << folder;
     }
 }

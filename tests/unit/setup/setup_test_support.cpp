@@ -140,7 +140,8 @@ SeenBox ReadBox(HWND box) {
 }
 
 void PressButton(HWND box, int buttonId) {
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, buttonId)));
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, buttonId)));
     const DWORD start = GetTickCount();
     while (IsWindow(box) && IsWindowVisible(box) && GetTickCount() - start < 30000) Sleep(20);
 }
@@ -187,7 +188,8 @@ void WriteValue(HKEY root, const std::string& path, const char* name, const Regi
     std::string data = value.data;
     if (value.type == REG_SZ || value.type == REG_EXPAND_SZ) data.push_back('\0');
     if (value.found) {
-        RegSetValueExA(key, name, 0, value.type, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+        RegSetValueExA(key, name, 0, value.type, reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size()));
     } else {
         RegDeleteValueA(key, name);
     }
