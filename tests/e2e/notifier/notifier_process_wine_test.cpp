@@ -7,151 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/notifier/notifier_process.h"
 #include "tests/support/simulator_client.h"
 #include "tests/unit/settings/registry_fixture.h"
 
 namespace {
 
-constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr UINT WM_TRAY_NOTIFY = WM_USER + 1;
-// "Mewlark" is the login dialog's caption.
-constexpr const char* kLoginCaption = "Mewlark";
-
-std::string ProgramFolder() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string self(path);
-    return self.substr(0, self.rfind('\\'));
-}
-
-std::string NotifierPath() { return ProgramFolder() + "\\Mewlark.exe"; }
-
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= timeoutMs) return done();
-        Sleep(20);
-    }
-    return true;
-}
-
-// A started Mewlark process; ended by force if a test leaves it running.
-class Notifier {
-public:
-    explicit Notifier(const std::string& arguments) {
-        std::string commandLine = "\"" + NotifierPath() + "\"" + (arguments.empty() ? "" : " " + arguments);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process_)) {
-            process_ = {};
-        }
-    }
-    ~Notifier() {
-        if (process_.hProcess == nullptr) return;
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(process_.hProcess, 1);
-            WaitForSingleObject(process_.hProcess, 5000);
-        }
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
-    Notifier(const Notifier&) = delete;
-    Notifier& operator=(const Notifier&) = delete;
-
-    bool Started() const { return process_.hProcess != nullptr; }
-    bool Ended(DWORD timeoutMs) const { return WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0; }
-    bool Running() const { return !Ended(0); }
-    DWORD ExitCode() const {
-        DWORD code = ~0u;
-        GetExitCodeProcess(process_.hProcess, &code);
-        return code;
-    }
-    // From the start to the end of the process, in ms (valid once it ended).
-    DWORD Lifetime() const {
-        FILETIME created, exited, kernel, user;
-        GetProcessTimes(process_.hProcess, &created, &exited, &kernel, &user);
-        const auto ticks = [](FILETIME t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-        return static_cast<DWORD>((ticks(exited) - ticks(created)) / 10000);
-    }
-
-private:
-    PROCESS_INFORMATION process_{};
-};
-
-HWND MainWindowOfNotifier() { return FindWindowA("MEWLARKCLASS", nullptr); }
-
-struct WindowSearch {
-    const char* className;
-    const char* caption;  // null: any
-    bool visibleOnly;
-    HWND found;
-    int count;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<WindowSearch*>(parameter);
-    char name[64] = {};
-    char text[128] = {};
-    GetClassNameA(window, name, sizeof(name));
-    if (lstrcmpA(name, search->className) != 0) return TRUE;
-    if (search->caption != nullptr) {
-        GetWindowTextA(window, text, sizeof(text));
-        if (lstrcmpA(text, search->caption) != 0) return TRUE;
-    }
-    if (search->visibleOnly && !IsWindowVisible(window)) return TRUE;
-    search->found = window;
-    ++search->count;
-    return TRUE;
-}
-
-int CountTopLevel(const char* className) {
-    WindowSearch search{className, nullptr, false, nullptr, 0};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.count;
-}
-
-// The visible top-level "#32770" window with this caption.
-HWND VisibleDialog(const char* caption) {
-    WindowSearch search{"#32770", caption, true, nullptr, 0};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// Icons in Wine's stand-alone tray window (one child window per icon).
-int TrayIcons() {
-    const HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
-    if (tray == nullptr) return 0;
-    WindowSearch search{"__winex11_tray_icon", nullptr, false, nullptr, 0};
-    EnumChildWindows(tray, MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.count;
-}
-
-void SetText(HWND control, const std::string& text) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000,
-                        &result);
-}
-
-LRESULT Query(HWND control, UINT message) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(control, message, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
-    return static_cast<LRESULT>(result);
-}
-
-// Fills the open login dialog and presses OK, as a user would.
-void AnswerLogin(HWND dialog, const std::string& user, const std::string& password, bool save) {
-    SetText(GetDlgItem(dialog, 1000), user);
-    SetText(GetDlgItem(dialog, 1001), password);
-    const HWND ok = GetDlgItem(dialog, IDOK);
-    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(ok) != FALSE; }, 5000)) << "OK enabled by both fields";
-    const HWND box = GetDlgItem(dialog, 1002);
-    if (save) {
-        PostMessageA(box, BM_CLICK, 0, 0);
-        ASSERT_TRUE(WaitFor([&] { return Query(box, BM_GETCHECK) == BST_CHECKED; }, 5000));
-    }
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
-}
+using namespace notifier_test;
 
 // Every key name, value name and value datum below key, as bytes; the sub-keys named in
 // skipped are left out.
@@ -182,50 +44,6 @@ void CollectRegistry(HKEY key, std::string& out, const std::vector<std::string>&
         }
     }
 }
-
-std::string StoredString(const char* valueName) {
-    const auto raw = test::GetRaw(HKEY_CURRENT_USER, test::kSettingsKey, valueName);
-    if (!raw || raw->data.empty()) return {};
-    return raw->data.substr(0, raw->data.find('\0'));
-}
-
-class NotifierProcess : public ::testing::Test {
-protected:
-    void SetUp() override {
-        StopAnyNotifier();
-        sim::Reset();
-        test::DeleteKey(HKEY_CURRENT_USER, test::kSettingsKey);
-        RemoveRunValue();
-    }
-    void TearDown() override {
-        StopAnyNotifier();
-        test::DeleteKey(HKEY_CURRENT_USER, test::kSettingsKey);
-        RemoveRunValue();
-    }
-
-    static void StopAnyNotifier() {
-        if (const HWND running = MainWindowOfNotifier()) {
-            DWORD_PTR result;
-            SendMessageTimeoutA(running, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
-            WaitFor([] { return MainWindowOfNotifier() == nullptr; }, 5000);
-        }
-    }
-    static void RemoveRunValue() {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-        RegDeleteValueA(key, "Mewlark.exe");
-        RegCloseKey(key);
-    }
-    // A stored session that the simulator accepts, so that no login dialog opens.
-    static void StoreSession() {
-        sim::AddAccount("alice", "pw", 0);
-        sim::AddSession("eid-alice", "alice");
-        test::SetRaw(HKEY_CURRENT_USER, test::kSettingsKey, "EID", REG_SZ, std::string("eid-alice\0", 10));
-    }
-    static bool WaitForNotifierWindow() {
-        return WaitFor([] { return MainWindowOfNotifier() != nullptr; }, 15000);
-    }
-};
 
 TEST_F(NotifierProcess, SecondStartEndsSilentlyAndTheFirstKeepsRunning) {
     StoreSession();
@@ -339,6 +157,8 @@ TEST_F(NotifierProcess, LoginWithoutSavingStoresTheUserIdOnly) {
 
 TEST_F(NotifierProcess, SavedLoginStoresTheSessionAndNeverThePassword) {
     const std::string password = "pw-7f3a9c-secret";
+    FILETIME started;
+    GetSystemTimeAsFileTime(&started);
     sim::AddAccount("tarn-user", password, 3);
     Notifier notifier("");
     LogInThroughTheDialog(notifier, "tarn-user", password, true);
@@ -358,6 +178,18 @@ TEST_F(NotifierProcess, SavedLoginStoresTheSessionAndNeverThePassword) {
     RegCloseKey(software);
     ASSERT_NE(everything.find("tarn-user"), std::string::npos) << "the scan sees the stored values";
     EXPECT_EQ(everything.find(password), std::string::npos);
+    // Nor in any file of the prefix written since (caches, cookies, logs); a file written
+    // meanwhile shows that the scan sees them.
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string canary = std::string(temp) + "mewlark-scan-canary.txt";
+    const HANDLE file = CreateFileA(canary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, "canary-5e1f", 11, &written, nullptr);
+    CloseHandle(file);
+    EXPECT_EQ(PrefixFilesContaining("canary-5e1f", started).size(), 1u);
+    DeleteFileA(canary.c_str());
+    EXPECT_EQ(PrefixFilesContaining(password, started), std::vector<std::string>{});
 
     // The saved session is used at the next start: no dialog, no login.
     Notifier again("");

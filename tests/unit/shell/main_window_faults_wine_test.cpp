@@ -37,8 +37,10 @@ public:
     AnswerTimeProbe(const AnswerTimeProbe&) = delete;
     AnswerTimeProbe& operator=(const AnswerTimeProbe&) = delete;
 
+    // Its last message may be on its way: the window's thread goes on dispatching meanwhile.
     void Stop() {
         stop_ = true;
+        test::PumpUntil([this] { return finished_.load(); }, 2 * kAnswerHangMs);
         if (thread_.joinable()) thread_.join();
     }
     double WorstMs() const { return worstMs_; }
@@ -56,7 +58,7 @@ private:
             QueryPerformanceCounter(&after);
             if (!answered) {
                 hung_ = hung_ || IsWindow(window);
-                return;
+                break;
             }
             const double ms = 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
                               static_cast<double>(frequency.QuadPart);
@@ -64,10 +66,12 @@ private:
             ++answered_;
             Sleep(5);
         }
+        finished_ = true;
     }
 
     std::atomic<bool> stop_{false};
     std::atomic<bool> hung_{false};
+    std::atomic<bool> finished_{false};
     std::atomic<double> worstMs_{0};
     std::atomic<int> answered_{0};
     std::thread thread_;
@@ -303,8 +307,8 @@ TEST_F(NotifierUnderFaults, EveryFaultShowsItsStatusWhileTheWindowKeepsAnswering
         Start();
         AnswerTimeProbe probe(window->Window());
         const bool ended = test::PumpUntil([&] { return Passes() >= passes; }, kPassHangMs);
-        probe.Stop();
         const DWORD passMs = GetTickCount() - started;
+        probe.Stop();
         ASSERT_TRUE(ended) << "the pass never ended";
         EXPECT_FALSE(probe.Hung()) << "the window stopped answering";
 
