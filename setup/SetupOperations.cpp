@@ -66,10 +66,11 @@ bool FileExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-std::string FullPathOf(const std::string& path) {
+bool LeadsToRootFolder(const std::string& folder) {
+    if (IsRootFolder(folder)) return true;
     char full[MAX_PATH] = {};
-    const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-    return length == 0 || length >= MAX_PATH ? path : std::string(full, length);
+    const DWORD length = GetFullPathNameA(folder.c_str(), MAX_PATH, full, nullptr);
+    return length > 0 && length < MAX_PATH && IsRootFolder(std::string(full, length));
 }
 
 bool DirectoryExists(const std::string& path) {

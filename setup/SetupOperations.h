@@ -13,9 +13,9 @@ constexpr unsigned long kCommandWaitMs = 180000;
 bool ExecCommand(const std::string& command, bool wait);
 
 bool FileExists(const std::string& path);       // an existing file, not a folder
-// The full path with "." and ".." resolved and doubled "\" joined; the path itself when it
-// cannot be resolved.
-std::string FullPathOf(const std::string& path);
+// True when the folder is the root of a drive or share as written ("", "\", "C:", "C:\") or
+// once resolved ("C:\a\..", "C:\.", "C:\\").
+bool LeadsToRootFolder(const std::string& folder);
 bool DirectoryExists(const std::string& path);  // an existing folder
 
 // Creates the folder and its missing parents. Logs "Create Directory" at Skip, Success or Error.

@@ -30,7 +30,7 @@ void TInstallerBase::ProcessScript(const std::string& scriptPath, bool installin
     const StringList lines = LoadScriptLines(scriptPath);
     // Without a folder of its own the product would spread over a drive's root, its
     // uninstaller overwriting and later deleting whatever files of those names are there.
-    if (installing && IsRootFolder(FullPathOf(FInstallDir))) {
+    if (installing && LeadsToRootFolder(FInstallDir)) {
         throw SetupError("インストール先 \"" + FInstallDir + "\" にはインストールできません");
     }
     const SectionBody registry = FindSectionBody(lines, "[InstallRegistry]");
@@ -160,7 +160,7 @@ void TInstallerBase::ProcessUninstallFilesSection(const StringList& lines) {
         const std::string folder = FolderOf(pattern);
         // A macro that expanded to nothing, "..", "." or a doubled "\" can lead to a drive's
         // root: its files stay.
-        if (IsRootFolder(FullPathOf(folder))) continue;
+        if (LeadsToRootFolder(folder)) continue;
 
         StringList names;
         WIN32_FIND_DATAA found;
@@ -178,10 +178,9 @@ void TInstallerBase::ProcessUninstallFilesSection(const StringList& lines) {
 }
 
 void TInstallerBase::RemoveEmptyFolder(const std::string& path) const {
-    const std::string folder = FullPathOf(path);
-    if (IsRootFolder(folder)) return;
+    if (LeadsToRootFolder(path)) return;
     for (const std::string* shellFolder : {&FProgramsDir, &FAppDataDir, &FProgramFilesDir, &FTempDir}) {
-        if (mbcs::EqualsNoCase(WithoutTrailingBackslash(folder), WithoutTrailingBackslash(*shellFolder))) return;
+        if (mbcs::EqualsNoCase(WithoutTrailingBackslash(path), WithoutTrailingBackslash(*shellFolder))) return;
     }
-    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryA(path.c_str());
 }

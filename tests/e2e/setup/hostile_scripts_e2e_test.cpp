@@ -86,6 +86,8 @@ TEST_F(HostileScripts, TouchNothingButTheProductsOwn) {
         DeleteFileA((source + "\\setup.ini").c_str());
         if (!script.empty()) WriteText(source + "\\setup.ini", script);
         WriteText(canary, "canary");
+        // "C:*" lists the current folder of drive C:, the uninstalling copy's temporary one.
+        WriteText(temp + "\\" + kId + ".txt", "canary");
         InstallAndUninstall();
         EXPECT_TRUE(IsFile(canary));
     }
