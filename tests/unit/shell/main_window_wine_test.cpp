@@ -189,6 +189,19 @@ TEST_F(CheckCycle, CancelledLoginStopsCheckingUntilARefetch) {
     EXPECT_EQ(login.shown.size(), 2u);
 }
 
+TEST_F(CheckCycle, EndingWhileAskingKeepsTheStoredUserId) {
+    settingsStore.WriteUserId("bob");
+    login.answers.push_back([&](LoginDialog&) {
+        // A "Stop" from another process closes the main window under the dialog.
+        SendMessageA(window->Window(), WM_CLOSE, 0, 0);
+        return static_cast<INT_PTR>(IDCANCEL);
+    });
+    Start();
+    ASSERT_TRUE(WaitForPasses(1));
+    EXPECT_EQ(window->Window(), nullptr);
+    EXPECT_EQ(settingsStore.ReadUserId(), "bob");
+}
+
 TEST_F(CheckCycle, ALoginIsCheckedAtOnceAndItsSessionKeptOnlyWhenSaved) {
     sim::AddAccount("carol", "secret", 0);
     login.answers.push_back(ScriptedLogin::Ok("carol", "secret", false));
