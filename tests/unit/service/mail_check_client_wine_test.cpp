@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 
 #include "tests/support/simulator_client.h"
 #include "tests/unit/ui/message_pump.h"
@@ -12,6 +13,7 @@
 namespace {
 
 constexpr UINT kCheckDone = WM_USER + 2;
+using Result = std::pair<CheckStatus, std::int32_t>;
 
 class MailCheck : public ::testing::Test {
 protected:
@@ -27,49 +29,56 @@ protected:
         ASSERT_TRUE(test::PumpUntil([&] { return completions > before; }, 40000));
         ASSERT_TRUE(client->WaitForIdle(5000));
     }
-    // Status and count as the completion message's receiver read them (with the worker
-    // waiting in its send: the client's lock must be free by then).
-    ::testing::AssertionResult Reported(CheckStatus status, std::int32_t count) {
-        if (statusSeen == status && countSeen == count) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "reported " << static_cast<int>(statusSeen) << ", " << countSeen;
-    }
 
     std::unique_ptr<MailCheckClient> client = std::make_unique<MailCheckClient>();
     int completions = 0;
-    CheckStatus statusSeen = CheckStatus::Ok;
-    std::int32_t countSeen = -1;
+    // Status and count as the completion message's receiver reads them, with the worker
+    // waiting in its send: the client's lock must be free by then.
+    Result seen{CheckStatus::Ok, -1};
     test::MessageWindow target{[this](UINT message, WPARAM, LPARAM) {
         if (message != kCheckDone) return false;
-        if (client) {
-            statusSeen = client->GetStatus();
-            countSeen = client->GetNewMailCount();
-        }
+        if (client) seen = {client->GetStatus(), client->GetNewMailCount()};
         ++completions;
         return true;
     }};
 };
 
-TEST_F(MailCheck, LoginThenQueryInOnePassKeepsTheCookie) {
+TEST_F(MailCheck, LoginOnlyWithoutACookieAndTheCookieKeptUntilNewCredentials) {
     sim::AddAccount("user", "pass", 5);
     client->SetPassword("pass");
     RunPass();
-    EXPECT_TRUE(Reported(CheckStatus::LoginRequired, 0)) << "no cookie and no user id";
+    EXPECT_EQ(seen, Result(CheckStatus::LoginRequired, 0)) << "no cookie and no user id";
     EXPECT_EQ(sim::RequestCount("login") + sim::RequestCount("arrival"), 0);
 
+    // A login, then the query in the same pass.
     client->SetUserId("user");
     RunPass();
-    EXPECT_TRUE(Reported(CheckStatus::Ok, 5));
+    EXPECT_EQ(seen, Result(CheckStatus::Ok, 5));
     EXPECT_EQ(sim::RequestCount("login"), 1);
     EXPECT_EQ(sim::RequestCount("arrival"), 1);
     const std::string cookie = client->GetSessionCookie();
     EXPECT_NE(cookie, "");
-
     // The next pass uses the cookie alone.
     sim::SetCount("user", 2);
     RunPass();
-    EXPECT_TRUE(Reported(CheckStatus::Ok, 2));
+    EXPECT_EQ(seen, Result(CheckStatus::Ok, 2));
     EXPECT_EQ(sim::RequestCount("login"), 1);
     EXPECT_NE(sim::Request("arrival").find("Cookie: EID=" + cookie + "\r\n"), std::string::npos);
+
+    // "unknown" asks for a login and keeps the cookie; a new user id or password empties it.
+    client->SetSessionCookie("expired");
+    RunPass();
+    EXPECT_EQ(seen, Result(CheckStatus::LoginRequired, 0));
+    EXPECT_EQ(client->GetSessionCookie(), "expired");
+    EXPECT_EQ(sim::RequestCount("login"), 1);
+    client->SetUserId("user");
+    EXPECT_EQ(client->GetSessionCookie(), "");
+    RunPass();
+    EXPECT_EQ(seen, Result(CheckStatus::Ok, 2));
+    EXPECT_EQ(sim::RequestCount("login"), 2);
+    client->SetSessionCookie("expired-again");
+    client->SetPassword("pass");
+    EXPECT_EQ(client->GetSessionCookie(), "");
 }
 
 TEST_F(MailCheck, PassesWithoutAnOkCountReportZero) {
@@ -78,12 +87,12 @@ TEST_F(MailCheck, PassesWithoutAnOkCountReportZero) {
     client->SetUserId("user");
     client->SetSessionCookie("cookie");
     RunPass();
-    EXPECT_TRUE(Reported(CheckStatus::Ok, 4));
+    EXPECT_EQ(seen, Result(CheckStatus::Ok, 4));
 
     // A wrong password asks for the login and sends no query.
     client->SetPassword("wrong");
     RunPass();
-    EXPECT_TRUE(Reported(CheckStatus::LoginRequired, 0));
+    EXPECT_EQ(seen, Result(CheckStatus::LoginRequired, 0));
     EXPECT_EQ(sim::RequestCount("arrival"), 1);
 
     // A login without any response fails the pass; the count stored before is not reported.
@@ -93,7 +102,7 @@ TEST_F(MailCheck, PassesWithoutAnOkCountReportZero) {
     sim::Script("login", dropped);
     client->SetPassword("pass");
     RunPass();
-    EXPECT_TRUE(Reported(CheckStatus::Failed, 0));
+    EXPECT_EQ(seen, Result(CheckStatus::Failed, 0));
     EXPECT_EQ(sim::RequestCount("arrival"), 1);
 
     sim::Reply failure;
@@ -102,36 +111,13 @@ TEST_F(MailCheck, PassesWithoutAnOkCountReportZero) {
     sim::Script("arrival", failure);
     client->SetSessionCookie("cookie");
     RunPass();
-    EXPECT_TRUE(Reported(CheckStatus::Failed, 0));
+    EXPECT_EQ(seen, Result(CheckStatus::Failed, 0));
 
     sim::AddAccount("broken", "pass", 4, true);
     sim::AddSession("broken-cookie", "broken");
     client->SetSessionCookie("broken-cookie");
     RunPass();
-    EXPECT_TRUE(Reported(CheckStatus::ServiceError, 0));
-}
-
-TEST_F(MailCheck, UnknownSessionKeepsTheCookieUntilNewCredentials) {
-    sim::AddAccount("user", "pass", 3);
-    client->SetUserId("user");
-    client->SetPassword("pass");
-    client->SetSessionCookie("expired");
-    RunPass();
-    EXPECT_TRUE(Reported(CheckStatus::LoginRequired, 0));
-    EXPECT_EQ(client->GetSessionCookie(), "expired");
-    EXPECT_EQ(sim::RequestCount("login"), 0);
-
-    client->SetUserId("user");
-    EXPECT_EQ(client->GetSessionCookie(), "");
-    RunPass();
-    EXPECT_TRUE(Reported(CheckStatus::Ok, 3));
-    EXPECT_EQ(sim::RequestCount("login"), 1);
-
-    client->SetSessionCookie("expired-again");
-    client->SetPassword("pass");
-    EXPECT_EQ(client->GetSessionCookie(), "");
-    RunPass();
-    EXPECT_EQ(sim::RequestCount("login"), 2);
+    EXPECT_EQ(seen, Result(CheckStatus::ServiceError, 0));
 }
 
 TEST_F(MailCheck, StartWhileAPassRunsIsDroppedAndPassesLeakNothing) {
