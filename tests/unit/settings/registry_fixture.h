@@ -38,23 +38,15 @@ std::optional<RawValue> GetRaw(HKEY root, const char* subKey, const char* valueN
 // key is missing or holds no values.
 std::string Snapshot(HKEY root, const char* subKey);
 
-// Removes the settings key before and after each test.
+// Removes the settings key, and the system's new-mail sound key (the test prefix has none),
+// before and after each test.
 class CleanSettingsKey : public ::testing::Test {
 protected:
-    void SetUp() override { DeleteKey(HKEY_CURRENT_USER, kSettingsKey); }
-    void TearDown() override { DeleteKey(HKEY_CURRENT_USER, kSettingsKey); }
-};
-
-// The same, and without the system's new-mail sound key (the test prefix has none).
-class CleanSoundSettings : public CleanSettingsKey {
-protected:
-    void SetUp() override {
-        CleanSettingsKey::SetUp();
+    void SetUp() override { Clean(); }
+    void TearDown() override { Clean(); }
+    static void Clean() {
+        DeleteKey(HKEY_CURRENT_USER, kSettingsKey);
         DeleteKey(HKEY_CURRENT_USER, kMailBeepKey);
-    }
-    void TearDown() override {
-        DeleteKey(HKEY_CURRENT_USER, kMailBeepKey);
-        CleanSettingsKey::TearDown();
     }
 };
 

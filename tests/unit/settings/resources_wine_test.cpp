@@ -68,7 +68,8 @@ std::vector<std::string> IconImages(int groupId) {
 
 TEST(Resources, IconsBitmapAndVersion) {
     const std::vector<std::string> small = {"16x16x4", "16x16x8", "16x16x24"};
-    EXPECT_EQ(IconImages(IDI_IDLE), (std::vector<std::string>{"16x16x4", "16x16x8", "16x16x24", "32x32x4", "32x32x8", "32x32x24"}));
+    EXPECT_EQ(IconImages(IDI_IDLE),
+              (std::vector<std::string>{"16x16x4", "16x16x8", "16x16x24", "32x32x4", "32x32x8", "32x32x24"}));
     for (const int group : {IDI_ERROR, IDI_NEWMAIL, IDI_LOGGEDOUT}) EXPECT_EQ(IconImages(group), small) << group;
 
     const auto bitmap = static_cast<HBITMAP>(
@@ -88,11 +89,10 @@ TEST(Resources, IconsBitmapAndVersion) {
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
     const DWORD ms = MAKELONG(MEWLARK_VERSION_MINOR, MEWLARK_VERSION_MAJOR);
     const DWORD ls = MAKELONG(MEWLARK_VERSION_BUILD, MEWLARK_VERSION_PATCH);
-    EXPECT_EQ(std::tie(fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS, fixed->dwProductVersionLS),
-              std::tie(ms, ls, ms, ls));
-    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
-    EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
-    EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u);
+    EXPECT_EQ(std::make_tuple(fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS,
+                              fixed->dwProductVersionLS, fixed->dwFileType, fixed->dwFileOS,
+                              fixed->dwFileFlags & fixed->dwFileFlagsMask),
+              std::make_tuple(ms, ls, ms, ls, DWORD{VFT_APP}, DWORD{VOS__WINDOWS32}, DWORD{0}));
     WORD* translation = nullptr;
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &size));
     EXPECT_EQ(std::vector<WORD>(translation, translation + size / 2), (std::vector<WORD>{0x0411, 1200}));

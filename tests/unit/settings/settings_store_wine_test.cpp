@@ -1,36 +1,33 @@
-// SettingsStore and ReadStringValue against the real registry under Wine.
+// SettingsStore, ReadStringValue and the notification sound against the real registry and
+// environment under Wine.
 #include "notifier/settings/settings_store.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "notifier/settings/notification_sound.h"
 #include "notifier/settings/registry_key.h"
 #include "tests/unit/settings/registry_fixture.h"
 
 namespace {
 
-using test::Dword;
-using test::GetRaw;
-using test::kSettingsKey;
-using test::RawValue;
-using test::SetRaw;
-using test::Sz;
+using namespace test;
 
 std::optional<RawValue> Stored(const char* name) { return GetRaw(HKEY_CURRENT_USER, kSettingsKey, name); }
 void Store(const char* name, DWORD type, const std::string& bytes) { SetRaw(HKEY_CURRENT_USER, kSettingsKey, name, type, bytes); }
 
-class Settings : public test::CleanSettingsKey {};
+class Settings : public CleanSettingsKey {};
 
 TEST_F(Settings, FirstReadCreatesTheEmptyKeyAndYieldsTheDefaults) {
-    ASSERT_FALSE(test::KeyExists(HKEY_CURRENT_USER, kSettingsKey));
+    ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsKey));
     EXPECT_TRUE(settingsStore.ReadSoundEnable());
-    EXPECT_TRUE(test::KeyExists(HKEY_CURRENT_USER, kSettingsKey));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kSettingsKey));
     EXPECT_EQ(settingsStore.ReadSoundType(), 0u);
     EXPECT_EQ(settingsStore.ReadUserId(), "");
     EXPECT_EQ(settingsStore.ReadSessionCookie(), "");
     EXPECT_EQ(settingsStore.ReadSoundFile(), "");
-    EXPECT_EQ(test::Snapshot(HKEY_CURRENT_USER, kSettingsKey), "") << "reads never write values";
+    EXPECT_EQ(Snapshot(HKEY_CURRENT_USER, kSettingsKey), "") << "reads never write values";
 }
 
 TEST_F(Settings, WritesRegSzWithItsNulAndDwordsOfZeroOrOne) {
@@ -47,25 +44,27 @@ TEST_F(Settings, WritesRegSzWithItsNulAndDwordsOfZeroOrOne) {
     EXPECT_EQ(Stored("SoundType"), (RawValue{REG_DWORD, Dword(1)}));
     EXPECT_EQ(settingsStore.ReadUserId(), userId);
     EXPECT_EQ(settingsStore.ReadSoundFile(), "%WINDIR%\\Media\\ding.wav") << "expanded only when played";
-    EXPECT_FALSE(settingsStore.ReadSoundEnable());
     settingsStore.WriteSoundEnable(true);
     EXPECT_EQ(Stored("SoundEnable"), (RawValue{REG_DWORD, Dword(1)}));
 }
 
 TEST_F(Settings, NumbersAreReadWithoutLookingAtTheType) {
-    test::SetRawDword(HKEY_CURRENT_USER, kSettingsKey, "SoundEnable", 5);
-    test::SetRawDword(HKEY_CURRENT_USER, kSettingsKey, "SoundType", 7);
-    EXPECT_TRUE(settingsStore.ReadSoundEnable());
-    EXPECT_EQ(settingsStore.ReadSoundType(), 7u) << "the raw value; any non-zero value is a chosen file";
-
-    Store("SoundEnable", REG_BINARY, Dword(0));
-    EXPECT_FALSE(settingsStore.ReadSoundEnable()) << "four zero bytes of another type";
-
-    // Data too large for four bytes is a failed read: the presets stay.
-    Store("SoundEnable", REG_SZ, std::string("zero\0", 5));
-    Store("SoundType", REG_SZ, std::string("seven\0", 6));
-    EXPECT_TRUE(settingsStore.ReadSoundEnable());
-    EXPECT_EQ(settingsStore.ReadSoundType(), 0u);
+    const struct {
+        DWORD type;
+        std::string bytes;
+        bool enable;
+        DWORD soundType;
+    } cases[] = {
+        {REG_DWORD, Dword(5), true, 5},     // any non-zero sound type is a chosen file
+        {REG_BINARY, Dword(0), false, 0},  // four zero bytes of another type
+        {REG_SZ, std::string("seven\0", 6), true, 0},  // too large for four bytes: the presets stay
+    };
+    for (const auto& c : cases) {
+        Store("SoundEnable", c.type, c.bytes);
+        Store("SoundType", c.type, c.bytes);
+        EXPECT_EQ(settingsStore.ReadSoundEnable(), c.enable) << c.type;
+        EXPECT_EQ(settingsStore.ReadSoundType(), c.soundType) << c.type;
+    }
 }
 
 TEST_F(Settings, StringsMustBeTerminatedStringTypes) {
@@ -96,24 +95,51 @@ TEST_F(Settings, StringsMustBeTerminatedStringTypes) {
     EXPECT_EQ(text, "") << "no default given: the empty string";
 
     // The store's own reads fall back to the empty string.
-    test::SetRawDword(HKEY_CURRENT_USER, kSettingsKey, "UserID", 42);
+    SetRawDword(HKEY_CURRENT_USER, kSettingsKey, "UserID", 42);
     Store("EID", REG_SZ, "cookie-without-nul");
     EXPECT_EQ(settingsStore.ReadUserId(), "");
     EXPECT_EQ(settingsStore.ReadSessionCookie(), "");
 }
 
-class DefaultMailSound : public test::CleanSoundSettings {};
-
-TEST_F(DefaultMailSound, FromTheUnnamedValueOrNotifyWavOrNothingWithoutTheKey) {
+TEST_F(Settings, DefaultMailSoundIsTheUnnamedValueOrNotifyWavOrNothingWithoutTheKey) {
     EXPECT_EQ(settingsStore.ReadDefaultMailSound(), "");
-    EXPECT_FALSE(test::KeyExists(HKEY_CURRENT_USER, test::kMailBeepKey)) << "not created by the read";
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kMailBeepKey)) << "not created by the read";
 
-    test::SetRawDword(HKEY_CURRENT_USER, test::kMailBeepKey, nullptr, 3);
+    SetRawDword(HKEY_CURRENT_USER, kMailBeepKey, nullptr, 3);
     EXPECT_EQ(settingsStore.ReadDefaultMailSound(), "notify.wav") << "a value that is no string";
 
-    SetRaw(HKEY_CURRENT_USER, test::kMailBeepKey, nullptr, REG_EXPAND_SZ,
+    SetRaw(HKEY_CURRENT_USER, kMailBeepKey, nullptr, REG_EXPAND_SZ,
            std::string("%SystemRoot%\\media\\mail.wav\0", 28));
     EXPECT_EQ(settingsStore.ReadDefaultMailSound(), "%SystemRoot%\\media\\mail.wav");
+}
+
+TEST_F(Settings, NotificationSoundFollowsTheSettings) {
+    EXPECT_EQ(NotificationSoundPath(), "") << "no system sound key: nothing to play";
+    SetRaw(HKEY_CURRENT_USER, kMailBeepKey, nullptr, REG_SZ, std::string("system-mail.wav\0", 16));
+    EXPECT_EQ(NotificationSoundPath(), "system-mail.wav") << "first start: the system's new-mail sound";
+
+    settingsStore.WriteSoundFile("%WINDIR%\\chosen.wav");
+    SetRawDword(HKEY_CURRENT_USER, kSettingsKey, "SoundType", 7);
+    EXPECT_EQ(NotificationSoundPath(), "%WINDIR%\\chosen.wav") << "any non-zero type is the chosen file";
+    settingsStore.WriteSoundFile("");
+    EXPECT_EQ(NotificationSoundPath(), "") << "a chosen file that is empty plays nothing";
+    settingsStore.WriteSoundEnable(false);
+    EXPECT_EQ(NotificationSoundPath(), std::nullopt);
+}
+
+TEST(SoundPath, EnvironmentReferencesAreExpandedIntoAtMostMaxPathBytes) {
+    // "表" ends in the byte 0x5C.
+    SetEnvironmentVariableA("MEWLARK_SOUNDS", "C:\\\x95\x5C");
+    EXPECT_EQ(ExpandSoundPath("%MEWLARK_SOUNDS%\\ding.wav"), "C:\\\x95\x5C\\ding.wav");
+    EXPECT_EQ(ExpandSoundPath("notify.wav"), "notify.wav");
+    EXPECT_EQ(ExpandSoundPath("%MEWLARK_UNSET_VARIABLE%.wav"), "%MEWLARK_UNSET_VARIABLE%.wav");
+
+    // MAX_PATH bytes hold 259 characters and the NUL; a longer expansion is not played.
+    SetEnvironmentVariableA("MEWLARK_SOUNDS", std::string(MAX_PATH - 4, 'f').c_str());
+    EXPECT_EQ(ExpandSoundPath("C:\\%MEWLARK_SOUNDS%"), "C:\\" + std::string(MAX_PATH - 4, 'f'));
+    SetEnvironmentVariableA("MEWLARK_SOUNDS", std::string(MAX_PATH - 3, 'f').c_str());
+    EXPECT_EQ(ExpandSoundPath("C:\\%MEWLARK_SOUNDS%"), std::nullopt);
+    SetEnvironmentVariableA("MEWLARK_SOUNDS", nullptr);
 }
 
 }  // namespace
