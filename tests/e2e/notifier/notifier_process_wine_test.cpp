@@ -58,27 +58,29 @@ DWORD RunToEnd(const std::string& commandLine) {
     return code;
 }
 
-TEST_F(NotifierProcess, SecondStartEndsSilentlyAndTheFirstKeepsRunning) {
+TEST_F(NotifierProcess, SecondStartEndsSilentlyTrayMenuOpensOnButtonUpAndStopEndsIt) {
     StoreSession();
-    Notifier first("");
+    const int iconsBefore = TrayIcons();
+    Notifier running("/foo");  // unknown tokens are ignored
     ASSERT_TRUE(WaitForNotifierWindow());
     const HWND window = MainWindowOfNotifier();
+    ASSERT_TRUE(WaitFor([&] { return TrayIcons() == iconsBefore + 1; }, 10000));
     ASSERT_TRUE(WaitFor([] { return sim::RequestCount("arrival") == 1; }, 15000));
 
     Notifier second("");
     ASSERT_TRUE(second.Ended(15000));
     EXPECT_EQ(second.ExitCode(), 0u);
-    EXPECT_TRUE(first.Running());
     EXPECT_EQ(MainWindowOfNotifier(), window);
     EXPECT_EQ(sim::RequestCount("arrival"), 1) << "the second process checks nothing";
-}
 
-TEST_F(NotifierProcess, StopEndsTheRunningNotifierAndItsTrayIcon) {
-    StoreSession();
-    const int iconsBefore = TrayIcons();
-    Notifier running("/foo");  // unknown tokens are ignored
-    ASSERT_TRUE(WaitForNotifierWindow());
-    ASSERT_TRUE(WaitFor([&] { return TrayIcons() == iconsBefore + 1; }, 10000));
+    const auto menuShown = [] { return IsWindowVisible(FindWindowA("#32768", nullptr)) != FALSE; };
+    DWORD_PTR result = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(window, WM_TRAY_NOTIFY, 1, WM_RBUTTONDOWN, SMTO_ABORTIFHUNG, 5000, &result));
+    EXPECT_FALSE(menuShown()) << "the button-down alone opens nothing";
+    PostMessageA(window, WM_TRAY_NOTIFY, 1, WM_RBUTTONUP);
+    ASSERT_TRUE(WaitFor(menuShown, 10000));
+    PostMessageA(window, WM_CANCELMODE, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return !menuShown(); }, 10000));
 
     Notifier stop("/Stop");
     ASSERT_TRUE(stop.Ended(20000));
@@ -197,22 +199,6 @@ TEST_F(NotifierProcess, StopWhileTheLoginDialogIsOpenKeepsTheStoredUserId) {
     EXPECT_EQ(notifier.ExitCode(), 0u);
     EXPECT_EQ(VisibleDialog(kLoginCaption), nullptr);
     EXPECT_EQ(StoredString("UserID"), "bob");
-}
-
-TEST_F(NotifierProcess, TrayMenuOpensOnTheRightButtonUp) {
-    StoreSession();
-    Notifier running("");
-    ASSERT_TRUE(WaitForNotifierWindow());
-    const HWND window = MainWindowOfNotifier();
-    const auto menuShown = [] { return IsWindowVisible(FindWindowA("#32768", nullptr)) != FALSE; };
-    DWORD_PTR result = 0;
-    ASSERT_TRUE(SendMessageTimeoutA(window, WM_TRAY_NOTIFY, 1, WM_RBUTTONDOWN, SMTO_ABORTIFHUNG, 5000, &result));
-    EXPECT_FALSE(menuShown()) << "the button-down alone opens nothing";
-    PostMessageA(window, WM_TRAY_NOTIFY, 1, WM_RBUTTONUP);
-    ASSERT_TRUE(WaitFor(menuShown, 10000));
-    PostMessageA(window, WM_CANCELMODE, 0, 0);
-    EXPECT_TRUE(WaitFor([&] { return !menuShown(); }, 10000));
-    EXPECT_TRUE(running.Running());
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/shown_texts.h"
+
 namespace {
 
 constexpr CheckStatus kOk = CheckStatus::Ok;
@@ -46,9 +48,8 @@ TEST(FollowUp, TimerForResultsLoginPromptForLoginRequiredNothingElse) {
 }
 
 TEST(PopupTexts, ExactCodePage932Bytes) {
-    EXPECT_EQ(NewMailPopupText(2147483647),
-              "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x82\xAA 2147483647 \x8C\x8F\x82\xA0\x82\xE8\x82\xDC\x82\xB7");
-    EXPECT_EQ(NoNewMailPopupText(), "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1");
+    EXPECT_EQ(NewMailPopupText(2147483647), test::shown_texts::NewMailPopup(2147483647));
+    EXPECT_EQ(NoNewMailPopupText(), test::shown_texts::kNoNewMail);
 }
 
 }  // namespace

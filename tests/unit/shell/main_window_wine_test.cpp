@@ -21,20 +21,19 @@
 
 namespace {
 
-using namespace test::shown_texts;
-using test::ScriptedLogin;
-using test::TrayCall;
+using namespace test;
+using namespace shown_texts;
 
-class CheckCycle : public test::CleanSettingsKey {
+class CheckCycle : public CleanSettingsKey {
 protected:
     void SetUp() override {
-        test::CleanSettingsKey::SetUp();
+        CleanSettingsKey::SetUp();
         sim::Reset();
     }
     void TearDown() override {
         window.reset();
-        test::PumpFor(50);
-        test::CleanSettingsKey::TearDown();
+        PumpFor(50);
+        CleanSettingsKey::TearDown();
     }
 
     // A stored session the simulator accepts.
@@ -52,7 +51,7 @@ protected:
     // Every handled end of a pass sets the tooltip once.
     int Passes() const { return tray.Count(NIM_MODIFY, NIF_TIP); }
     bool WaitForPasses(int n) {
-        return test::PumpUntil([&] { return Passes() >= n; }, 20000);
+        return PumpUntil([&] { return Passes() >= n; }, 20000);
     }
     void TimerTick() { SendMessageA(window->Window(), WM_TIMER, MainWindow::TIMER_NEXT_CHECK, 0); }
     void Command(WPARAM command) { SendMessageA(window->Window(), WM_COMMAND, command, 0); }
@@ -75,14 +74,14 @@ protected:
         return (GetMenuState(window->TrayMenuHandle(), command, MF_BYCOMMAND) & MF_GRAYED) != 0;
     }
 
-    test::RecordingTray tray;
-    test::RecordingUrls urls;
-    test::CountingSound sound;
+    RecordingTray tray;
+    RecordingUrls urls;
+    CountingSound sound;
     ScriptedLogin login;
     std::unique_ptr<MainWindow> window;
 };
 
-TEST_F(CheckCycle, EachPassShowsItsResultAndAnnouncesChangesAndRefetches) {
+TEST_F(CheckCycle, EachPassShowsItsResultAnnouncesChangesAndRefetchesAndLogoutAsks) {
     enum Trigger { kStart, kTimer, kRefetch, kDoubleClick };
     constexpr int kFails = -1;  // a reply with status 500
     const struct {
@@ -131,7 +130,6 @@ TEST_F(CheckCycle, EachPassShowsItsResultAndAnnouncesChangesAndRefetches) {
         EXPECT_FALSE(Greyed(IDM_LOGOUT)) << step.what;
     }
     EXPECT_EQ(sim::RequestCount("login"), 0) << "the stored session needs no login";
-    EXPECT_TRUE(login.shown.empty());
 
     // A re-fetch asked for while a pass runs makes that pass announce, and starts none of its own.
     window->Popup().HideNow();
@@ -143,22 +141,19 @@ TEST_F(CheckCycle, EachPassShowsItsResultAndAnnouncesChangesAndRefetches) {
     TimerTick();
     Command(IDM_REFETCH);
     ASSERT_TRUE(WaitForPasses(passes + 1));
-    test::PumpFor(300);
+    PumpFor(300);
     EXPECT_EQ(Passes(), passes + 1);
     EXPECT_EQ(Popup(), kNoNewMail);
-}
 
-TEST_F(CheckCycle, LogoutAsksForTheLoginWithTheUserIdKept) {
-    StoreSession("alice", 1);
-    Start();
-    ASSERT_TRUE(WaitForPasses(1));
+    // Logging out asks for the login with the user id kept, Logout greyed meanwhile.
+    const int queries = sim::RequestCount("arrival");
     bool greyedWhileAsking = false;
     login.answers.push_back([&](LoginDialog&) {
         greyedWhileAsking = Greyed(IDM_LOGOUT);
         return static_cast<INT_PTR>(IDCANCEL);
     });
     Command(IDM_LOGOUT);
-    ASSERT_TRUE(WaitForPasses(2));
+    ASSERT_TRUE(WaitForPasses(passes + 2));
     ASSERT_EQ(login.shown.size(), 1u);
     EXPECT_EQ(login.shown[0].userId, "alice");
     EXPECT_EQ(login.shown[0].password, "");
@@ -167,22 +162,26 @@ TEST_F(CheckCycle, LogoutAsksForTheLoginWithTheUserIdKept) {
     EXPECT_TRUE(greyedWhileAsking);
     EXPECT_EQ(Icon(), Picture(IconLoggedOut));
     EXPECT_EQ(Tip(), kLoggedOutTip);
-    EXPECT_EQ(sim::RequestCount("arrival"), 1) << "a pass without credentials sends nothing";
+    EXPECT_EQ(sim::RequestCount("arrival"), queries) << "a pass without credentials sends nothing";
     EXPECT_EQ(sim::RequestCount("login"), 0);
 }
 
-TEST_F(CheckCycle, CancelledLoginStopsCheckingUntilARefetch) {
+TEST_F(CheckCycle, StoredCookieAnsweredUnknownAsksAndACancelStopsCheckingUntilARefetch) {
+    sim::AddAccount("bob", "pw", 1);
     settingsStore.WriteUserId("bob");
+    settingsStore.WriteSessionCookie("expired-session");
     Start();
     ASSERT_TRUE(WaitForPasses(1));
     ASSERT_EQ(login.shown.size(), 1u);
     EXPECT_EQ(login.shown[0].userId, "bob") << "the stored user id is shown";
+    EXPECT_EQ(login.shown[0].storedEid, "") << "the stored cookie is forgotten before asking";
+    EXPECT_EQ(sim::RequestCount("arrival"), 1);
     EXPECT_EQ(settingsStore.ReadUserId(), "") << "cancel forgets the stored user id";
     EXPECT_TRUE(Greyed(IDM_LOGOUT));
     EXPECT_EQ(Icon(), Picture(IconLoggedOut));
     EXPECT_EQ(Tip(), kLoggedOutTip);
 
-    test::PumpFor(300);
+    PumpFor(300);
     EXPECT_EQ(Passes(), 1);
     Command(IDM_REFETCH);
     ASSERT_TRUE(WaitForPasses(2));
@@ -232,19 +231,6 @@ TEST_F(CheckCycle, ALoginIsCheckedAtOnceAndItsSessionKeptOnlyWhenSaved) {
     EXPECT_EQ(sim::RequestCount("login"), 2);
 }
 
-TEST_F(CheckCycle, StoredCookieAnsweredUnknownIsForgottenBeforeAsking) {
-    sim::AddAccount("dave", "pw", 1);
-    settingsStore.WriteUserId("dave");
-    settingsStore.WriteSessionCookie("expired-session");
-    Start();
-    ASSERT_TRUE(WaitForPasses(1));
-    ASSERT_EQ(login.shown.size(), 1u);
-    EXPECT_EQ(login.shown[0].userId, "dave");
-    EXPECT_EQ(login.shown[0].storedEid, "");
-    EXPECT_EQ(Icon(), Picture(IconLoggedOut));
-    EXPECT_EQ(sim::RequestCount("arrival"), 1);
-}
-
 TEST_F(CheckCycle, APassRunningAcrossTheLoginIsFollowedByAFreshOne) {
     sim::AddAccount("erin", "pw", 5);
     settingsStore.WriteSessionCookie("expired-session");
@@ -258,7 +244,7 @@ TEST_F(CheckCycle, APassRunningAcrossTheLoginIsFollowedByAFreshOne) {
         return ScriptedLogin::Ok("erin", "pw", false)(dialog);
     });
     Start();
-    ASSERT_TRUE(test::PumpUntil([&] { return window->LastResult().count == 5; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return window->LastResult().count == 5; }, 20000));
     EXPECT_EQ(login.shown.size(), 1u) << "the stale pass's answer must not ask again";
     EXPECT_EQ(sim::RequestCount("login"), 1);
     EXPECT_EQ(sound.plays, 1);
@@ -281,28 +267,24 @@ TEST_F(CheckCycle, TrayIconIsAddedIdleWithoutTipAndRetriedUntilTheShellTakesIt) 
     EXPECT_EQ(GetMenuDefaultItem(menu, FALSE, 0), static_cast<UINT>(IDM_OPEN_MAIL));
     EXPECT_FALSE(Greyed(IDM_LOGOUT));
 
-    ASSERT_TRUE(test::PumpUntil([&] { return tray.Count(NIM_ADD) == 2; }, 9000));
+    ASSERT_TRUE(PumpUntil([&] { return tray.Count(NIM_ADD) == 2; }, 9000));
     EXPECT_FALSE(KillTimer(window->Window(), MainWindow::TIMER_TRAY_ADD)) << "the retry stops after success";
     EXPECT_TRUE(WaitForPasses(1)) << "checking runs meanwhile";
 }
 
-TEST_F(CheckCycle, ClicksAndCommandsOpenThePages) {
-    Start();
-    TrayMouse(WM_LBUTTONDOWN);
-    TrayMouse(WM_RBUTTONDOWN);  // nothing: the menu opens on the button-up
-    TrayMouse(WM_MOUSEMOVE);
-    Command(MAKEWPARAM(IDM_OPEN_MAIL, 1));  // the notification code is not looked at
-    Command(IDM_HELP);
-    EXPECT_EQ(urls.opened, (std::vector<std::string>{MailTopUrl, MailTopUrl, HelpUrl}));
-    EXPECT_EQ(std::string(MailTopUrl).substr(0, 7), "http://");
-    EXPECT_EQ(std::string(HelpUrl).substr(std::string(HelpUrl).size() - 31), "/howto/tool/mail/t_checker.html");
-    ASSERT_TRUE(WaitForPasses(1));
-}
-
-TEST_F(CheckCycle, PopupClicksHideItAtOnce) {
+TEST_F(CheckCycle, ClicksOpenThePagesAndHideThePopupAtOnce) {
     StoreSession("alice", 1);
     Start();
     ASSERT_TRUE(WaitForPasses(1));
+    TrayMouse(WM_RBUTTONDOWN);  // nothing: the menu opens on the button-up
+    TrayMouse(WM_MOUSEMOVE);
+    TrayMouse(WM_LBUTTONDOWN);
+    Command(MAKEWPARAM(IDM_HELP, 1));  // the notification code is not looked at
+    EXPECT_EQ(urls.opened, (std::vector<std::string>{MailTopUrl, HelpUrl}));
+    EXPECT_EQ(std::string(MailTopUrl).substr(0, 7), "http://");
+    EXPECT_EQ(std::string(HelpUrl).substr(std::string(HelpUrl).size() - 31), "/howto/tool/mail/t_checker.html");
+    urls.opened.clear();
+
     const HWND popup = window->Popup().Window();
     ASSERT_NE(Popup(), "");
 
@@ -331,34 +313,25 @@ TEST_F(CheckCycle, PopupClicksHideItAtOnce) {
     EXPECT_EQ(urls.opened.size(), 1u);
 }
 
-TEST_F(CheckCycle, DialogItemsAreGreyedWhileTheirDialogIsOpen) {
+TEST_F(CheckCycle, MenuDialogsGreyTheirItemsAndCloseTearsEverythingDown) {
     StoreSession("alice", 0);
     Start();
     ASSERT_TRUE(WaitForPasses(1));
     for (const UINT command : {IDM_ABOUT, IDM_OPTIONS}) {
         bool greyedWhileOpen = false;
-        test::RunDriven([&] { return static_cast<INT_PTR>(SendMessageA(window->Window(), WM_COMMAND, command, 0)); },
-                        [&](HWND dialog) {
-                            greyedWhileOpen = Greyed(command);
-                            test::ClickLater(dialog, IDCANCEL);  // the about box has no Cancel button
-                        });
+        RunDriven([&] { return static_cast<INT_PTR>(SendMessageA(window->Window(), WM_COMMAND, command, 0)); },
+                  [&](HWND dialog) {
+                      greyedWhileOpen = Greyed(command);
+                      ClickLater(dialog, IDCANCEL);  // the about box has no Cancel button
+                  });
         EXPECT_TRUE(greyedWhileOpen) << command;
         EXPECT_FALSE(Greyed(command)) << command;
     }
-}
 
-TEST_F(CheckCycle, CloseTearsDownTrayPopupAndMenuAndEndsTheLoop) {
-    StoreSession("alice", 0);
-    Start();
-    ASSERT_TRUE(WaitForPasses(1));
-    const HWND main = window->Window();
-    const HWND popup = window->Popup().Window();
+    const HWND main = window->Window(), popup = window->Popup().Window();
     const HMENU menu = window->TrayMenuHandle();
-
     SendMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_FALSE(IsWindow(main));
-    EXPECT_FALSE(IsWindow(popup));
-    EXPECT_FALSE(IsMenu(menu));
+    EXPECT_FALSE(IsWindow(main) || IsWindow(popup) || IsMenu(menu));
     EXPECT_EQ(tray.calls.back().message, static_cast<DWORD>(NIM_DELETE));
     EXPECT_EQ(tray.calls.back().data.uID, 1u);
     MSG quit;

@@ -5,16 +5,11 @@
 #include <algorithm>
 #include <iterator>
 
+#include "tests/support/shown_texts.h"
+
 namespace {
 
-// "tarnメール " and its four tooltips in code page 932.
-const std::string kTarnMail = "tarn\x83\x81\x81[\x83\x8B ";
-const std::string kNewMail = kTarnMail + "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x82\xAA ";
-const std::string kItems = " \x8C\x8F\x82\xA0\x82\xE8\x82\xDC\x82\xB7";
-const std::string kNoNewMail = kTarnMail + "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
-const std::string kFailure = kTarnMail + "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x8C\x8F\x90\x94\x82\xCC\x8E\xE6\x93\xBE\x82\xC9"
-                                         "\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
-const std::string kLoggedOut = kTarnMail + "\x83\x8D\x83O\x83" "C\x83\x93\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB9\x82\xF1";
+using namespace test::shown_texts;
 
 TEST(TrayRules, IconAndTooltipForEveryStatus) {
     const struct {
@@ -23,12 +18,12 @@ TEST(TrayRules, IconAndTooltipForEveryStatus) {
         TrayIconIndex icon;
         std::string tip;
     } cases[] = {
-        {CheckStatus::Ok, 1, IconNewMail, kNewMail + "1" + kItems},
-        {CheckStatus::Ok, 42, IconNewMail, kNewMail + "42" + kItems},
-        {CheckStatus::Ok, 0, IconIdle, kNoNewMail},
-        {CheckStatus::Failed, 0, IconError, kFailure},
-        {CheckStatus::ServiceError, 7, IconError, kFailure},
-        {CheckStatus::LoginRequired, 9, IconLoggedOut, kLoggedOut},
+        {CheckStatus::Ok, 1, IconNewMail, NewMailTip(1)},
+        {CheckStatus::Ok, 42, IconNewMail, NewMailTip(42)},
+        {CheckStatus::Ok, 0, IconIdle, kTarnMail + kNoNewMail},
+        {CheckStatus::Failed, 0, IconError, kFailureTip},
+        {CheckStatus::ServiceError, 7, IconError, kFailureTip},
+        {CheckStatus::LoginRequired, 9, IconLoggedOut, kLoggedOutTip},
         {static_cast<CheckStatus>(4), 3, IconError, ""},
     };
     for (const auto& c : cases) {
