@@ -19,6 +19,11 @@ inline const std::string kCancelText = "\x83L\x83\x83\x83\x93\x83Z\x83\x8B";
 // script(dialog) on a driver thread. A script that leaves the dialog open fails the test
 // and the dialog is cancelled. Returns run()'s result.
 INT_PTR RunDriven(const std::function<INT_PTR()>& run, const std::function<void(HWND dialog)>& script);
+// Runs one of the program's dialogs from this program's resources, driven by script.
+template <typename Dialog>
+INT_PTR Drive(Dialog& dialog, const std::function<void(HWND dialog)>& script) {
+    return RunDriven([&] { return dialog.Run(GetModuleHandleA(nullptr)); }, script);
+}
 
 // The visible dialog window ("#32770") of thread, owned by owner; nullptr after timeoutMs.
 HWND WaitForDialog(DWORD thread, HWND owner, DWORD timeoutMs = 10000);

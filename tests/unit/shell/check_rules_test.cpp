@@ -39,17 +39,8 @@ TEST(Announcement, ScenariosOfTheCheckCycle) {
     for (const auto& c : cases) EXPECT_EQ(ChooseAnnouncement(c.previous, c.current, c.refetch), c.expected) << c.what;
 }
 
-TEST(FollowUp, TimerForResultsLoginPromptForLoginRequiredNothingElse) {
-    for (const CheckStatus status : {kOk, kFailed, kServiceError}) {
-        EXPECT_EQ(FollowUpFor(status), PassFollowUp::ScheduleNextCheck);
-    }
-    EXPECT_EQ(FollowUpFor(kLogin), PassFollowUp::PromptLogin);
-    EXPECT_EQ(FollowUpFor(static_cast<CheckStatus>(4)), PassFollowUp::Nothing);
-}
-
-TEST(PopupTexts, ExactCodePage932Bytes) {
+TEST(PopupTexts, TheLargestCountFits) {
     EXPECT_EQ(NewMailPopupText(2147483647), test::shown_texts::NewMailPopup(2147483647));
-    EXPECT_EQ(NoNewMailPopupText(), test::shown_texts::kNoNewMail);
 }
 
 }  // namespace
