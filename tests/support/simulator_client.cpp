@@ -11,15 +11,12 @@
 namespace sim {
 namespace {
 
-struct WinsockInit {
-    WinsockInit() {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-    }
-};
-
 std::string Control(const std::string& path, const std::string& form) {
-    static WinsockInit init;
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    if (!started) throw std::runtime_error("simulator: no Winsock");
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (s == INVALID_SOCKET) throw std::runtime_error("simulator: no socket");
     sockaddr_in address{};
@@ -87,7 +84,9 @@ void AddAccount(const std::string& user, const std::string& password, int count,
     Post("/_sim/account", fields);
 }
 
-void SetCount(const std::string& user, int count) { Post("/_sim/count", {{"user", user}, {"count", std::to_string(count)}}); }
+void SetCount(const std::string& user, int count) {
+    Post("/_sim/count", {{"user", user}, {"count", std::to_string(count)}});
+}
 
 void AddSession(const std::string& eid, const std::string& user) { Post("/_sim/session", {{"eid", eid}, {"user", user}}); }
 

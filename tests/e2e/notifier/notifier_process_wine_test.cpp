@@ -33,8 +33,8 @@ std::string RegistryBytes(HKEY key, const std::vector<std::string>& skipped = {}
         const LONG result = RegEnumKeyExA(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
         if (result == ERROR_NO_MORE_ITEMS) break;
         HKEY child = nullptr;
-        if (result != ERROR_SUCCESS ||
-            std::any_of(skipped.begin(), skipped.end(), [&](const std::string& s) { return lstrcmpiA(name, s.c_str()) == 0; }) ||
+        const auto isSkipped = [&](const std::string& skip) { return lstrcmpiA(name, skip.c_str()) == 0; };
+        if (result != ERROR_SUCCESS || std::any_of(skipped.begin(), skipped.end(), isSkipped) ||
             RegOpenKeyExA(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS) {
             continue;
         }
@@ -50,7 +50,9 @@ DWORD RunToEnd(const std::string& commandLine) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return ~0u;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return ~0u;
+    }
     DWORD code = ~0u;
     if (WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);

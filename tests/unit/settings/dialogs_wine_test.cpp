@@ -20,7 +20,8 @@ using namespace test;
 TEST(LoginDialog, LooksAsDesignedAndEnablesOkExactlyForNonBlankFields) {
     // "パスワード(&P):" and "ログイン情報を保存する(&R)" in code page 932.
     const std::string passwordLabel = "\x83p\x83X\x83\x8F\x81[\x83h(&P):";
-    const std::string saveLogin = "\x83\x8D\x83O\x83" "C\x83\x93\x8F\xEE\x95\xF1\x82\xF0\x95\xDB\x91\xB6\x82\xB7\x82\xE9(&R)";
+    const std::string saveLogin =
+        "\x83\x8D\x83O\x83" "C\x83\x93\x8F\xEE\x95\xF1\x82\xF0\x95\xDB\x91\xB6\x82\xB7\x82\xE9(&R)";
     LoginDialog dialog;
     dialog.loginUserId = "user";
     Drive(dialog, [&](HWND window) {

@@ -15,7 +15,9 @@ namespace {
 using namespace test;
 
 std::optional<RawValue> Stored(const char* name) { return GetRaw(HKEY_CURRENT_USER, kSettingsKey, name); }
-void Store(const char* name, DWORD type, const std::string& bytes) { SetRaw(HKEY_CURRENT_USER, kSettingsKey, name, type, bytes); }
+void Store(const char* name, DWORD type, const std::string& bytes) {
+    SetRaw(HKEY_CURRENT_USER, kSettingsKey, name, type, bytes);
+}
 
 class Settings : public CleanSettingsKey {};
 

@@ -257,7 +257,8 @@ TEST_F(CheckCycle, TrayIconIsAddedIdleWithoutTipAndRetriedUntilTheShellTakesIt) 
     ASSERT_EQ(tray.calls.front().message, static_cast<DWORD>(NIM_ADD));
     // The record with the 128-byte tip, the picture for no new mail and no tip yet.
     const NOTIFYICONDATAA& add = tray.calls.front().data;
-    EXPECT_EQ(std::make_tuple(add.cbSize, add.hWnd, add.uID, add.uFlags, add.uCallbackMessage, add.hIcon, std::string(add.szTip)),
+    EXPECT_EQ(std::make_tuple(add.cbSize, add.hWnd, add.uID, add.uFlags, add.uCallbackMessage, add.hIcon,
+                              std::string(add.szTip)),
               std::make_tuple(DWORD{488}, window->Window(), UINT{1}, UINT{NIF_MESSAGE | NIF_ICON}, UINT{1025},
                               Picture(IconIdle), std::string()));
     for (int i = 0; i < TrayIconCount; ++i) EXPECT_NE(Picture(static_cast<TrayIconIndex>(i)), nullptr);

@@ -91,7 +91,8 @@ TEST_F(Popup, ForwardsEveryMouseMessageAndNothingElse) {
     });
     popup.SetNotifyTarget(receiver.Handle(), kNotifyMessage);
 
-    const std::vector<UINT> mouse = {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONUP, WM_RBUTTONDBLCLK, WM_MOUSEWHEEL};
+    const std::vector<UINT> mouse = {WM_MOUSEMOVE,  WM_LBUTTONDOWN,   WM_LBUTTONUP,
+                                     WM_RBUTTONUP,  WM_RBUTTONDBLCLK, WM_MOUSEWHEEL};
     for (const UINT message : mouse) EXPECT_EQ(SendMessageA(popup.Window(), message, MK_LBUTTON, MAKELPARAM(5, 7)), 0);
     SendMessageA(popup.Window(), 0x20B, MK_LBUTTON, MAKELPARAM(5, 7));  // beyond the range: an extra mouse button
     SendMessageA(popup.Window(), WM_KEYDOWN, MK_LBUTTON, MAKELPARAM(5, 7));
