@@ -34,27 +34,11 @@ MainWindow::~MainWindow() {
 HWND MainWindow::Create(HINSTANCE instance) {
     if (window_ != nullptr) return window_;
     instance_ = instance;
-    if (!RegisterMainClass(instance, WindowProc)) return nullptr;
+    if (!RegisterMainClass(instance, RouteToOwner<MainWindow>)) return nullptr;
     taskbarCreatedMessage_ = RegisterWindowMessageA("TaskbarCreated");
     CreateWindowExA(0, kClassName, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                     CW_USEDEFAULT, nullptr, nullptr, instance, this);
     return window_;
-}
-
-LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        self->window_ = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcA(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        self->window_ = nullptr;
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-    return self->HandleMessage(message, wParam, lParam);
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

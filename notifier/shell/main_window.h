@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "notifier/ui/window_routing.h"
+
 #include <cstdint>
 
 #include "notifier/service/check_status.h"
@@ -53,7 +55,8 @@ public:
     const LoginDialog& Login() const { return loginDialog_; }
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Owner>
+    friend LRESULT CALLBACK RouteToOwner(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void OnCreate();

@@ -47,7 +47,7 @@ PopupWindow::~PopupWindow() { Destroy(); }
 
 bool PopupWindow::Create(HINSTANCE instance) {
     if (window_ != nullptr) return true;
-    if (!RegisterPopupClass(instance, WindowProc)) return false;
+    if (!RegisterPopupClass(instance, RouteToOwner<PopupWindow>)) return false;
     CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kPopupClass, nullptr, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
                     CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
     return window_ != nullptr;
@@ -90,22 +90,6 @@ void PopupWindow::HideNow() {
     if (window_ == nullptr) return;
     KillTimer(window_, TIMER_POPUP_HIDE);
     ShowWindow(window_, SW_HIDE);
-}
-
-LRESULT CALLBACK PopupWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<PopupWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        self->window_ = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<PopupWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcA(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        self->window_ = nullptr;
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-    return self->HandleMessage(message, wParam, lParam);
 }
 
 LRESULT PopupWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

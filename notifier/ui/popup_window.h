@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "notifier/ui/window_routing.h"
+
 #include <string>
 
 #include "notifier/ui/user_handles.h"
@@ -49,7 +51,8 @@ public:
     const std::string& Text() const { return text_; }
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Owner>
+    friend LRESULT CALLBACK RouteToOwner(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void LoadBackground(HINSTANCE instance);
     void EraseBackground(HDC dc) const;
