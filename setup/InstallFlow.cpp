@@ -36,7 +36,8 @@ void TInstallerBase::Install() {
         if (!FStart.empty()) {
             const std::string text = "インストールが完了しました。\r\n\"" + FProductTitle + "\" を今すぐ起動しますか？";
             if (MessageBoxA(nullptr, text.c_str(), FProductTitle.c_str(), MB_YESNO | MB_ICONINFORMATION) == IDYES) {
-                ExecCommand(ExpandMacros(FStart), false);
+                const std::string start = ExpandMacros(FStart);
+                if (!StartAsShellUser(start)) ExecCommand(start, false);
             }
         } else if (FInstallExec.empty()) {
             const std::string text = "\"" + FProductTitle + "\" のインストールが完了しました。";
@@ -51,10 +52,9 @@ void TInstallerBase::Install() {
 
 void TInstallerBase::RunExecList(const StringList& list) {
     for (const std::string& entry : list) {
-        std::string command = ExpandMacros(entry);
-        const bool detached = !command.empty() && command[0] == '&';
-        if (detached) command.erase(0, 1);
-        ExecCommand(command, !detached);
+        const ExecEntry exec = ParseExecEntry(ExpandMacros(entry));
+        if (exec.onlyIfProgramExists && !FileExists(ProgramOf(exec.command))) continue;
+        ExecCommand(exec.command, !exec.detached);
     }
 }
 

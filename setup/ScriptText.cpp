@@ -64,6 +64,31 @@ CommandLineParts SplitCommandLine(std::string_view commandLine) {
     return {};
 }
 
+std::string ProgramOf(std::string_view commandLine) {
+    CommandLineParts parts = SplitCommandLine(commandLine);
+    std::string program = parts.program.empty() ? Trim(commandLine) : parts.program;
+    if (program.size() >= 2 && program.front() == '"' && program.back() == '"') {
+        program = program.substr(1, program.size() - 2);
+    }
+    return program;
+}
+
+ExecEntry ParseExecEntry(std::string_view entry) {
+    ExecEntry exec;
+    for (;;) {
+        if (!entry.empty() && entry.front() == '&' && !exec.detached) {
+            exec.detached = true;
+        } else if (!entry.empty() && entry.front() == '?' && !exec.onlyIfProgramExists) {
+            exec.onlyIfProgramExists = true;
+        } else {
+            break;
+        }
+        entry.remove_prefix(1);
+    }
+    exec.command = entry;
+    return exec;
+}
+
 StringList SplitArguments(std::string_view commandLine) {
     StringList arguments;
     std::size_t i = 0;

@@ -23,6 +23,20 @@ struct CommandLineParts {
 };
 CommandLineParts SplitCommandLine(std::string_view commandLine);
 
+// The program a command line starts, without its enclosing quotes: the program part, or the
+// whole trimmed line when it has no parameters.
+std::string ProgramOf(std::string_view commandLine);
+
+// One entry of a command list, its leading markers taken off: "&" starts it without waiting,
+// "?" skips it when its program file does not exist. Either order, each at most once; any
+// other first character (or a marker seen twice) begins the command.
+struct ExecEntry {
+    std::string command;
+    bool detached = false;
+    bool onlyIfProgramExists = false;
+};
+ExecEntry ParseExecEntry(std::string_view entry);
+
 // The arguments of a process command line: separated by blanks outside quotes, quotes removed.
 StringList SplitArguments(std::string_view commandLine);
 

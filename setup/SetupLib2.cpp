@@ -141,7 +141,7 @@ int TInstallerBase::ConfirmUninstall(bool prompt) {
 void TInstallerBase::ShowError(const std::string& message) {
     MessageBoxA(nullptr, message.c_str(), nullptr, MB_ICONERROR);
     try {
-        ExecCommand("notepad \"" + FLogPath + "\"", false);
+        ExecCommand("\"" + WindowsFolderFile("notepad.exe") + "\" \"" + FLogPath + "\"", false);
     } catch (const SetupError&) {
         // The error has been shown; a log that cannot be opened adds nothing to report.
     }

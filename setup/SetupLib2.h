@@ -48,7 +48,8 @@ public:
     void CopyUninstaller();
     // Writes (true) or deletes (false) the product's key in the system's uninstall list.
     void RegisterUninstallEntry(bool doRegister);
-    // Runs the commands in order; one starting with "&" is not waited for.
+    // Runs the commands in order; one starting with "&" is not waited for, one starting with
+    // "?" is skipped when its program file does not exist.
     void RunExecList(const StringList& list);
     // The script's registry, files and (uninstalling) file-pattern sections, in that order.
     void ProcessScript(const std::string& scriptPath, bool installing);

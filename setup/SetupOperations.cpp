@@ -1,7 +1,10 @@
 #include "setup/SetupOperations.h"
 
 #include <windows.h>
+#include <exdisp.h>
 #include <shellapi.h>
+#include <shldisp.h>
+#include <shlguid.h>
 #include <shlobj.h>
 
 #include <cstring>
@@ -59,6 +62,99 @@ bool ExecCommand(const std::string& command, bool wait) {
                                           SW_SHOW);
     if (reinterpret_cast<INT_PTR>(shell) > 32) return false;
     throw SetupError(std::to_string(error) + " ... Exec Error " + command);
+}
+
+std::string WindowsFolderFile(const std::string& name) {
+    char folder[MAX_PATH] = {};
+    const UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return name;
+    return WithoutTrailingBackslash(folder) + "\\" + name;
+}
+
+namespace {
+
+bool IsElevated() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    const KernelHandle owner(token);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    // Windows before Vista has no such token class: never elevated there.
+    return GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+// A string for a COM call, in UTF-16 from the ANSI code page.
+class ComString {
+public:
+    explicit ComString(const std::string& text) {
+        const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+        if (length <= 0) return;
+        std::vector<wchar_t> wide(static_cast<std::size_t>(length));
+        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
+        string_ = SysAllocString(wide.data());
+    }
+    ~ComString() { SysFreeString(string_); }
+    ComString(const ComString&) = delete;
+    ComString& operator=(const ComString&) = delete;
+    BSTR Get() const { return string_; }
+
+private:
+    BSTR string_ = nullptr;
+};
+
+// The desktop shell's automation object (IShellDispatch2), reached through its desktop
+// window's view: what it starts runs in the shell's process, with the shell's rights.
+bool DesktopShell(ComRef<IShellDispatch2>& shell) {
+    ComRef<IShellWindows> windows;
+    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                windows.OutVoid()))) {
+        return false;
+    }
+    VARIANT desktopLocation;
+    VariantInit(&desktopLocation);
+    desktopLocation.vt = VT_I4;
+    desktopLocation.lVal = CSIDL_DESKTOP;
+    VARIANT noRoot;
+    VariantInit(&noRoot);
+    long desktopWindow = 0;
+    ComRef<IDispatch> desktop;
+    if (windows->FindWindowSW(&desktopLocation, &noRoot, SWC_DESKTOP, &desktopWindow, SWFO_NEEDDISPATCH,
+                              reinterpret_cast<IDispatch**>(desktop.OutVoid())) != S_OK) {
+        return false;
+    }
+    ComRef<IServiceProvider> services;
+    ComRef<IShellBrowser> browser;
+    ComRef<IShellView> view;
+    ComRef<IDispatch> background;
+    ComRef<IShellFolderViewDual> folderView;
+    ComRef<IDispatch> application;
+    return SUCCEEDED(desktop->QueryInterface(IID_IServiceProvider, services.OutVoid())) &&
+           SUCCEEDED(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.OutVoid())) &&
+           SUCCEEDED(browser->QueryActiveShellView(reinterpret_cast<IShellView**>(view.OutVoid()))) &&
+           SUCCEEDED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.OutVoid())) &&
+           SUCCEEDED(background->QueryInterface(IID_IShellFolderViewDual, folderView.OutVoid())) &&
+           SUCCEEDED(folderView->get_Application(reinterpret_cast<IDispatch**>(application.OutVoid()))) &&
+           SUCCEEDED(application->QueryInterface(IID_IShellDispatch2, shell.OutVoid()));
+}
+
+}  // namespace
+
+bool StartAsShellUser(const std::string& command) {
+    const std::string program = ProgramOf(command);
+    if (!IsElevated() || !FileExists(program)) return false;
+    UseComApartment();
+    ComRef<IShellDispatch2> shell;
+    if (!DesktopShell(shell)) return false;
+    const ComString file(program);
+    const ComString parameters(SplitCommandLine(command).parameters);
+    VARIANT arguments;
+    VariantInit(&arguments);
+    arguments.vt = VT_BSTR;
+    arguments.bstrVal = parameters.Get();
+    VARIANT unset;
+    VariantInit(&unset);
+    return file.Get() != nullptr && SUCCEEDED(shell->ShellExecute(file.Get(), arguments, unset, unset, unset));
 }
 
 bool FileExists(const std::string& path) {
@@ -193,7 +289,12 @@ bool CreateShortcut(const std::string& shortcutPath, const std::string& target) 
 
 bool CallSelfRegistration(const std::string& path, bool doRegister) {
     UseComApartment();
-    const LoadedLibrary library(LoadLibraryA(path.c_str()));
+    // The server's own folder and the system folder supply its dependencies; without the
+    // search flags (Windows before 8 without its update) its folder still comes first.
+    HMODULE module =
+        LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module == nullptr) module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    const LoadedLibrary library(module);
     if (library.Get() == nullptr) return false;
     const FARPROC entry = GetProcAddress(library.Get(), doRegister ? "DllRegisterServer" : "DllUnregisterServer");
     if (entry == nullptr) return false;

@@ -12,6 +12,15 @@ constexpr unsigned long kCommandWaitMs = 180000;
 // shell and returns false. Raises SetupError when neither works.
 bool ExecCommand(const std::string& command, bool wait);
 
+// The file's full path in the Windows folder (the bare name when that folder is unknown), so
+// that a program of the system is never taken from the current or the setup's own folder.
+std::string WindowsFolderFile(const std::string& name);
+
+// Starts the command through the desktop shell, with the signed-in user's normal rights, when
+// this process runs elevated and the program it names exists; false when it did not (not
+// elevated, no shell, or any step failed), and the caller starts it the usual way.
+bool StartAsShellUser(const std::string& command);
+
 bool FileExists(const std::string& path);       // an existing file, not a folder
 // True when the folder is the root of a drive or share as written ("", "\", "C:", "C:\") or
 // once resolved ("C:\a\..", "C:\.", "C:\\").

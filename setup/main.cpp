@@ -1,9 +1,17 @@
 // MewlarkSetup: resolves the shell folders, checks the user's rights and runs the engine once.
 #include <windows.h>
 
+#include "common/SystemLibraries.h"
 #include "setup/MewlarkInstaller.h"
 #include "setup/SetupError.h"
 #include "setup/SpecialDirs.h"
+
+namespace {
+
+// Before every other static object, so that nothing loads a DLL from the setup's own folder.
+const DllSearchRestriction dllSearchRestriction __attribute__((init_priority(101)));
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {

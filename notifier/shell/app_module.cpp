@@ -7,14 +7,27 @@
 
 namespace {
 
-// After closing a running notifier, "Stop" gives it this long to end its process.
+// After closing a running notifier, "Stop" returns no sooner than this.
 constexpr DWORD kStopGraceMs = 1500;
+// ... and no later than this while the notifier's process ends: beyond the 10 s its check
+// client waits for a stalled pass, so that a setup after "Stop" finds its file free.
+constexpr DWORD kStopEndWaitMs = 15000;
 
 void StopRunningNotifier() {
     const HWND running = FindWindowA(MainWindow::kClassName, nullptr);
     if (running == nullptr) return;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(running, &processId);
+    // Null when not ours to wait for (another user's, or an elevated one): then only the grace.
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
     SendMessageA(running, WM_CLOSE, 0, 0);
-    Sleep(kStopGraceMs);
+    const DWORD closed = GetTickCount();
+    if (process != nullptr) {
+        WaitForSingleObject(process, kStopEndWaitMs);
+        CloseHandle(process);
+    }
+    const DWORD waited = GetTickCount() - closed;
+    if (waited < kStopGraceMs) Sleep(kStopGraceMs - waited);
 }
 
 }  // namespace

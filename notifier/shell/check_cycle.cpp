@@ -49,6 +49,8 @@ void MainWindow::OnCheckDone() {
             break;
         case PassFollowUp::PromptLogin:
             trayMenu_.EnableItem(IDM_LOGOUT, false);
+            // Checking stops until a login: also a timer armed by an earlier pass.
+            if (window_ != nullptr) KillTimer(window_, TIMER_NEXT_CHECK);
             PromptLogin();
             break;
         case PassFollowUp::Nothing:

@@ -77,7 +77,7 @@ void MainWindow::OnCreate() {
     lastCount_ = 0;
     defaultCommand_ = IDM_OPEN_MAIL;
     trayMenu_.Load(instance_, defaultCommand_);
-    tray_.Prepare(window_, instance_, WM_TRAY_NOTIFY);
+    tray_.Prepare(window_, instance_, WM_TRAY_NOTIFY, taskbarCreatedMessage_);
     if (!tray_.Add(lastStatus_, lastCount_)) SetTimer(window_, TIMER_TRAY_ADD, kTrayAddRetryMs, nullptr);
 
     popup_.Create(instance_);

@@ -4,11 +4,36 @@
 
 #include "notifier/res/resource.h"
 
+namespace {
+
+constexpr DWORD kMessageFilterAllow = 1;  // MSGFLT_ALLOW, and MSGFLT_ADD of the older call
+
+// A notifier started elevated (by an elevated setup) would lose its tray icon's callbacks and
+// the "TaskbarCreated" broadcast to User Interface Privilege Isolation, which drops messages
+// from the normal-rights shell unless the window lets them through. Both calls are resolved at
+// run time: the per-window one exists from Windows 7 on, the per-process one from Vista on.
+void AllowThroughMessageFilter(HWND window, UINT message) {
+    using ChangeWindowFilter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    using ChangeProcessFilter = BOOL(WINAPI*)(UINT, DWORD);
+    const HMODULE user32 = GetModuleHandleA("user32.dll");
+    if (const auto perWindow = reinterpret_cast<ChangeWindowFilter>(
+            reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")))) {
+        perWindow(window, message, kMessageFilterAllow, nullptr);
+    } else if (const auto perProcess = reinterpret_cast<ChangeProcessFilter>(
+                   reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilter")))) {
+        perProcess(message, kMessageFilterAllow);
+    }
+}
+
+}  // namespace
+
 bool SystemTrayShell::NotifyIcon(DWORD message, NOTIFYICONDATAA& data) {
     return Shell_NotifyIconA(message, &data) != FALSE;
 }
 
-void TrayIcon::Prepare(HWND window, HINSTANCE instance, UINT callbackMessage) {
+void TrayIcon::Prepare(HWND window, HINSTANCE instance, UINT callbackMessage, UINT taskbarCreatedMessage) {
+    AllowThroughMessageFilter(window, callbackMessage);
+    AllowThroughMessageFilter(window, taskbarCreatedMessage);
     data_ = NOTIFYICONDATAA{};
     // The form of the record with a 128-byte tip and no balloon use.
     data_.cbSize = NOTIFYICONDATAA_V2_SIZE;

@@ -32,8 +32,10 @@ public:
     TrayIcon(const TrayIcon&) = delete;
     TrayIcon& operator=(const TrayIcon&) = delete;
 
-    // Prepares the record for window's icon and loads the four 16 x 16 pictures.
-    void Prepare(HWND window, HINSTANCE instance, UINT callbackMessage);
+    // Prepares the record for window's icon, loads the four 16 x 16 pictures and lets the
+    // shell's messages (the icon's callback, the new taskbar's broadcast) through the window's
+    // message filter.
+    void Prepare(HWND window, HINSTANCE instance, UINT callbackMessage, UINT taskbarCreatedMessage);
 
     // Adds the icon with the picture for the result, and with the tooltip once one has
     // been set; the shell's success flag.

@@ -54,7 +54,7 @@ struct StopTimes {
     DWORD fromClose;  // from the notifier's window going, the close having arrived
 };
 
-// Runs "Stop" and times the end of the notifier's process.
+// Runs "Stop" and times the end of the notifier's process; "Stop" returns only after it.
 StopTimes StopAndTimeTheEnd(const Notifier& notifier) {
     const DWORD start = GetTickCount();
     Notifier stop("Stop");
@@ -63,6 +63,10 @@ StopTimes StopAndTimeTheEnd(const Notifier& notifier) {
     EXPECT_TRUE(notifier.Ended(30000));
     const DWORD ended = GetTickCount();
     EXPECT_TRUE(stop.Ended(30000));
+    FILETIME created, notifierExit, stopExit, unused;
+    GetProcessTimes(notifier.Process(), &created, &notifierExit, &unused, &unused);
+    GetProcessTimes(stop.Process(), &created, &stopExit, &unused, &unused);
+    EXPECT_LE(CompareFileTime(&notifierExit, &stopExit), 0) << "Stop returned before the notifier had ended";
     return {ended - start, ended - closed};
 }
 

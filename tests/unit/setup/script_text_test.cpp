@@ -36,11 +36,33 @@ TEST(CommandLines, CutAtTheFirstBlankOutsideQuotesAndArgumentsLoseTheirQuotes) {
     EXPECT_EQ(parts.program + parts.parameters, "");
     EXPECT_EQ(SplitCommandLine("\"C:\\a b\\doc.txt\"").program, "");
 
+    EXPECT_EQ(ProgramOf("\"C:\\Program Files\\a b.exe\" Stop"), "C:\\Program Files\\a b.exe");
+    EXPECT_EQ(ProgramOf(" \"C:\\a b\\x.exe\" "), "C:\\a b\\x.exe");
+    EXPECT_EQ(ProgramOf("C:\\x.exe /y"), "C:\\x.exe");
+
     EXPECT_EQ(SplitArguments("\"C:\\tmp\\MEW1.tmp\" \"/ux\" \"C:\\Program Files\\setup.ini\""),
               (StringList{"C:\\tmp\\MEW1.tmp", "/ux", "C:\\Program Files\\setup.ini"}));
     EXPECT_EQ(SplitArguments("  prog\t/u  "), (StringList{"prog", "/u"}));
     EXPECT_EQ(SplitArguments("a\"b c\"d"), (StringList{"ab cd"}));
     EXPECT_TRUE(SplitArguments("   ").empty());
+}
+
+TEST(CommandLines, EntryMarkersComeOffInEitherOrderEachOnce) {
+    const std::vector<std::tuple<std::string, std::string, bool, bool>> cases{
+        {"\"C:\\a.exe\" x", "\"C:\\a.exe\" x", false, false},
+        {"&a.exe", "a.exe", true, false},
+        {"?\"C:\\a.exe\" Stop", "\"C:\\a.exe\" Stop", false, true},
+        {"?&a.exe", "a.exe", true, true},
+        {"&?a.exe", "a.exe", true, true},
+        {"&&a.exe", "&a.exe", true, false},
+        {"??a.exe", "?a.exe", false, true},
+        {" &a.exe", " &a.exe", false, false},
+    };
+    for (const auto& [entry, command, detached, onlyIfProgramExists] : cases) {
+        const ExecEntry exec = ParseExecEntry(entry);
+        EXPECT_EQ(std::tie(exec.command, exec.detached, exec.onlyIfProgramExists),
+                  std::tie(command, detached, onlyIfProgramExists)) << entry;
+    }
 }
 
 TEST(ScriptLines, BreaksAndSectionHeadersAsWholeLinesInAnyCaseFirstMatchWins) {
