@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "mewlark_config.h"
-#include "notifier/service/mail_check_client.h"
-#include "tests/support/simulator_client.h"
+#include "notifier/service/MailCheckClient.h"
+#include "tools/simulator/SimulatorClient.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Install and uninstall of one payload by MewlarkSetup.exe, by an NSIS installer and by a
 // plain copy loop, in turns, in one Wine prefix. Prints a Markdown table of the medians.
 // Usage: setup_bench BENCH_DIR [ROUNDS]; BENCH_DIR holds payload\, setup.ini, MewlarkSetup.exe
-// and nsis_setup.exe (tools/bench.sh prepares it with bench/setup_bench.sh).
+// and nsis_setup.exe (tools/bench.sh prepares it with bench/setup-bench.sh).
 #include <windows.h>
 #include <tlhelp32.h>
 

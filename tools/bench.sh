@@ -16,10 +16,10 @@ echo "## One check pass against a bare WinINet exchange"
 wine build/windows-x86/bin/check_pass_bench.exe "${BENCH_PASSES:-300}" </dev/null
 echo
 echo "## Idle cost of the notifier between passes"
-bench/notifier_idle.sh build/windows-x86 "${BENCH_IDLE_SECONDS:-60}"
+bench/notifier-idle.sh build/windows-x86 "${BENCH_IDLE_SECONDS:-60}"
 echo
 echo "## Install and uninstall of 2000 small files and 20 of 5 MB"
-bench/setup_bench.sh build/windows-x86 "${BENCH_ROUNDS:-5}"
+bench/setup-bench.sh build/windows-x86 "${BENCH_ROUNDS:-5}"
 echo
 echo "## Executable sizes (stripped release build)"
 cmake --preset windows-x86-release >/dev/null

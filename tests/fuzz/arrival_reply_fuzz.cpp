@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "notifier/service/arrival_reply.h"
+#include "notifier/service/ArrivalReply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::int32_t count = -1;

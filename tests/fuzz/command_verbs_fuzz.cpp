@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "notifier/shell/command_verbs.h"
+#include "notifier/shell/CommandVerbs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view line(reinterpret_cast<const char*>(data), size);

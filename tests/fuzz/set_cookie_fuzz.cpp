@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "notifier/service/set_cookie.h"
+#include "notifier/service/SetCookie.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view header(reinterpret_cast<const char*>(data), size);

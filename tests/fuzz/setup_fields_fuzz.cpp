@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "setup/ScriptText.h"
+#include "setup/script/ScriptText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "tests/support/simulator_client.h"
 #include "tests/unit/settings/registry_fixture.h"
+#include "tools/simulator/SimulatorClient.h"
 
 namespace notifier_test {
 
@@ -104,8 +104,6 @@ std::string TextOf(HWND window) {
 }
 
 }  // namespace
-
-int CountTopLevel(const char* className) { return static_cast<int>(TopLevel(className, nullptr, false).size()); }
 
 HWND VisibleDialog(const char* caption) {
     const std::vector<HWND> found = TopLevel("#32770", caption, true);

@@ -46,7 +46,6 @@ private:
 };
 
 HWND MainWindowOfNotifier();
-int CountTopLevel(const char* className);
 // The visible top-level "#32770" window with this caption.
 HWND VisibleDialog(const char* caption);
 

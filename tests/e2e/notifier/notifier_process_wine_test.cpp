@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "tests/e2e/notifier/notifier_process.h"
-#include "tests/support/simulator_client.h"
 #include "tests/unit/settings/registry_fixture.h"
+#include "tools/simulator/SimulatorClient.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "tests/e2e/notifier/notifier_process.h"
-#include "tests/support/simulator_client.h"
 #include "tests/unit/settings/registry_fixture.h"
+#include "tools/simulator/SimulatorClient.h"
 
 using namespace notifier_test;
 

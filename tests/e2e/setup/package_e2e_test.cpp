@@ -9,7 +9,7 @@
 
 #include "tests/e2e/notifier/notifier_process.h"
 #include "tests/e2e/setup/setup_process.h"
-#include "tests/support/simulator_client.h"
+#include "tools/simulator/SimulatorClient.h"
 
 using namespace setup_test;
 

@@ -7,11 +7,11 @@
 #include <utility>
 
 #include "mewlark_config.h"
-#include "notifier/service/endpoints.h"
-#include "notifier/service/http_request.h"
-#include "notifier/service/login.h"
-#include "notifier/service/new_mail_query.h"
-#include "tests/support/simulator_client.h"
+#include "notifier/service/Endpoints.h"
+#include "notifier/service/Login.h"
+#include "notifier/service/NewMailQuery.h"
+#include "notifier/service/PostExchange.h"
+#include "tools/simulator/SimulatorClient.h"
 
 namespace {
 
@@ -137,7 +137,7 @@ TEST_F(Exchange, LargeBodyIsReadWhole) {
     PostExchange exchange;
     ASSERT_TRUE(exchange.Open(ArrivalUrl, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_COOKIES, nullptr));
     ASSERT_TRUE(HttpSendRequestA(exchange.request.Get(), nullptr, 0, nullptr, 0));
-    EXPECT_EQ(GetStatusCode(exchange.request), 200u);
+    EXPECT_EQ(GetStatusCode(exchange.request.Get()), 200u);
     ResponseBody body;
     ASSERT_TRUE(ReadResponseBody(exchange.request.Get(), body, nullptr));
     EXPECT_EQ(body.Size(), reply.bodySize);

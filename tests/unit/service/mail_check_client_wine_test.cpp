@@ -1,5 +1,5 @@
 // Check passes of MailCheckClient on real worker threads against the local service simulator.
-#include "notifier/service/mail_check_client.h"
+#include "notifier/service/MailCheckClient.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -7,8 +7,8 @@
 #include <memory>
 #include <utility>
 
-#include "tests/support/simulator_client.h"
 #include "tests/unit/ui/message_pump.h"
+#include "tools/simulator/SimulatorClient.h"
 
 namespace {
 

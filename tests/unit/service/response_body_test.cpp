@@ -1,4 +1,4 @@
-#include "notifier/service/response_body.h"
+#include "notifier/service/ResponseBody.h"
 
 #include <gtest/gtest.h>
 

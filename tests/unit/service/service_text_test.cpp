@@ -3,10 +3,10 @@
 
 #include <limits>
 
-#include "notifier/service/arrival_reply.h"
-#include "notifier/service/form_encode.h"
-#include "notifier/service/set_cookie.h"
-#include "notifier/service/url.h"
+#include "notifier/service/ArrivalReply.h"
+#include "notifier/service/FormEncode.h"
+#include "notifier/service/SetCookie.h"
+#include "notifier/service/UrlParts.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "mewlark_config.h"
-#include "notifier/res/resource.h"
-#include "notifier/settings/about_dialog.h"
-#include "notifier/settings/login_dialog.h"
-#include "notifier/settings/options_dialog.h"
-#include "notifier/settings/settings_store.h"
+#include "notifier/res/Resource.h"
+#include "notifier/settings/AboutDialog.h"
+#include "notifier/settings/LoginDialog.h"
+#include "notifier/settings/OptionsDialog.h"
+#include "notifier/settings/SettingsStore.h"
 #include "tests/unit/settings/dialog_driver.h"
 #include "tests/unit/settings/registry_fixture.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "mewlark_config.h"
-#include "notifier/res/resource.h"
+#include "notifier/res/Resource.h"
 
 namespace {
 

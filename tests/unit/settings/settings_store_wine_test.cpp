@@ -1,13 +1,12 @@
 // SettingsStore, ReadStringValue and the notification sound against the real registry and
 // environment under Wine.
-#include "notifier/settings/settings_store.h"
+#include "notifier/settings/SettingsStore.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "notifier/settings/notification_sound.h"
-#include "notifier/settings/registry_key.h"
+#include "notifier/settings/NotificationSound.h"
 #include "tests/unit/settings/registry_fixture.h"
 
 namespace {
@@ -84,8 +83,8 @@ TEST_F(Settings, StringsMustBeTerminatedStringTypes) {
         {REG_DWORD, Dword(42), false, "fallback"},
         {REG_BINARY, std::string("bytes\0", 6), false, "fallback"},
     };
-    RegistryKey key;
-    ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, kSettingsKey));
+    const RegistryKeyHandle key = CreateSettingsKey(HKEY_CURRENT_USER, kSettingsKey);
+    ASSERT_TRUE(key);
     for (const auto& c : cases) {
         Store("value", c.type, c.bytes);
         std::string text = "previous";

@@ -6,10 +6,10 @@
 #include <future>
 #include <thread>
 
-#include "setup/SetupError.h"
-#include "setup/SetupLib2.h"
-#include "setup/SetupLog.h"
-#include "setup/SpecialDirs.h"
+#include "setup/engine/SetupError.h"
+#include "setup/engine/SetupLib2.h"
+#include "setup/engine/SetupLog.h"
+#include "setup/engine/SpecialDirs.h"
 #include "tests/unit/setup/setup_test_support.h"
 
 using namespace setup_test;

@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "setup/SetupLog.h"
-#include "setup/SetupOperations.h"
+#include "setup/engine/ComOperations.h"
+#include "setup/engine/CommandOperations.h"
+#include "setup/engine/FileOperations.h"
+#include "setup/engine/QuollComponent.h"
+#include "setup/engine/SetupLog.h"
 #include "tests/unit/setup/setup_test_support.h"
 
 using namespace setup_test;

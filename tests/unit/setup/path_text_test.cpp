@@ -1,10 +1,10 @@
 // Paths with Shift-JIS names, the start kinds, wininit.ini edits and the log line layout.
 #include <gtest/gtest.h>
 
-#include "setup/LogLine.h"
-#include "setup/PathText.h"
-#include "setup/StartKind.h"
-#include "setup/WininitRename.h"
+#include "setup/script/LogLine.h"
+#include "setup/script/PathText.h"
+#include "setup/script/StartKind.h"
+#include "setup/script/WininitRename.h"
 
 namespace {
 

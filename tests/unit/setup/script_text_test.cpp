@@ -1,7 +1,7 @@
 // Script lines, command lines, values and macros of the setup script.
 #include <gtest/gtest.h>
 
-#include "setup/ScriptText.h"
+#include "setup/script/ScriptText.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "notifier/shell/check_rules.h"
+#include "notifier/shell/CheckRules.h"
 
 #include <gtest/gtest.h>
 

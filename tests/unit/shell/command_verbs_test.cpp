@@ -1,4 +1,4 @@
-#include "notifier/shell/command_verbs.h"
+#include "notifier/shell/CommandVerbs.h"
 
 #include <gtest/gtest.h>
 

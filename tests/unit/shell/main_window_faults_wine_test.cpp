@@ -13,11 +13,11 @@
 #include <thread>
 #include <vector>
 
-#include "notifier/shell/main_window.h"
-#include "tests/support/simulator_client.h"
+#include "notifier/shell/MainWindow.h"
 #include "tests/unit/settings/registry_fixture.h"
 #include "tests/unit/shell/recording_effects.h"
 #include "tests/unit/ui/message_pump.h"
+#include "tools/simulator/SimulatorClient.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The main window and its check cycle in process under Wine: real check passes against the
 // service simulator, real popup, menu and registry; the tray, sound, browser and login
 // dialog recorded through their seams.
-#include "notifier/shell/main_window.h"
+#include "notifier/shell/MainWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +10,14 @@
 #include <tuple>
 #include <vector>
 
-#include "notifier/res/resource.h"
-#include "notifier/service/endpoints.h"
-#include "notifier/settings/settings_store.h"
-#include "tests/support/simulator_client.h"
+#include "notifier/res/Resource.h"
+#include "notifier/service/Endpoints.h"
+#include "notifier/settings/SettingsStore.h"
 #include "tests/unit/settings/dialog_driver.h"
 #include "tests/unit/settings/registry_fixture.h"
 #include "tests/unit/shell/recording_effects.h"
 #include "tests/unit/ui/message_pump.h"
+#include "tools/simulator/SimulatorClient.h"
 
 namespace {
 

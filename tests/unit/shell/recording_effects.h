@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "notifier/settings/login_dialog.h"
-#include "notifier/settings/settings_store.h"
-#include "notifier/shell/shell_effects.h"
-#include "notifier/ui/tray_icon.h"
+#include "notifier/settings/LoginDialog.h"
+#include "notifier/settings/SettingsStore.h"
+#include "notifier/shell/ShellEffects.h"
+#include "notifier/ui/TrayIcon.h"
 #include "tests/support/shown_texts.h"
 
 namespace test {

@@ -1,6 +1,6 @@
 // The popup window under Wine: placement, text, the hide timer, drawing and the
 // forwarding of mouse messages.
-#include "notifier/ui/popup_window.h"
+#include "notifier/ui/PopupWindow.h"
 
 #include <gtest/gtest.h>
 

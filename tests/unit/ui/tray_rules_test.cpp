@@ -1,4 +1,4 @@
-#include "notifier/ui/tray_rules.h"
+#include "notifier/ui/TrayRules.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "setup/ScriptText.h"
+#include "setup/script/ScriptText.h"
 
 namespace {
 

@@ -1,0 +1,20 @@
+// The new-mail query: session cookie in, status and count out.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "notifier/service/CheckStatus.h"
+
+// Headers of the query for a session cookie (both lines end in CR LF).
+std::string BuildArrivalHeaders(const std::string& eid);
+
+// Posts the query to ArrivalUrl with the cookie and parses the reply's first line.
+// The count is 0 unless the result is Ok. A signalled stop event ends the exchange
+// before the send (Failed) or ends the read (the text so far is parsed).
+CheckStatus QueryNewMail(const std::string& eid, std::int32_t& count, HANDLE stopEvent = nullptr);
+
+// The same exchange against another query URL.
+CheckStatus QueryNewMailAt(const char* url, const std::string& eid, std::int32_t& count, HANDLE stopEvent);

@@ -1,0 +1,39 @@
+// One WinINet exchange: owned handles and the reads both service exchanges share.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <string>
+
+#include "common/HandleOwners.h"
+#include "notifier/service/ResponseBody.h"
+
+namespace handle_traits {
+inline void CloseInternetHandle(HINTERNET handle) { InternetCloseHandle(handle); }
+}  // namespace handle_traits
+
+using InternetHandle = UniqueHandle<handle_traits::NullIsNone<HINTERNET, handle_traits::CloseInternetHandle>>;
+
+// Session, connection and request of one POST exchange, closed in reverse order.
+struct PostExchange {
+    InternetHandle session;
+    InternetHandle connection;
+    InternetHandle request;  // declared last, so closed first
+
+    // Opens session, connection and request for a POST to url with the given flags.
+    // With a stop event, checks it after the session, the connection and the request
+    // are opened; found signalled, the exchange fails. Returns false on any failure.
+    bool Open(const char* url, DWORD flags, HANDLE stopEvent);
+};
+
+// The response's status code, 0 when the platform cannot tell.
+DWORD GetStatusCode(HINTERNET request);
+BOOL SetReceiveTimeout(HINTERNET handle, DWORD milliseconds);
+// Reads the whole body; true at its end or when stopEvent is found signalled.
+bool ReadResponseBody(HINTERNET request, ResponseBody& body, HANDLE stopEvent);
+// The index-th Set-Cookie header's first name/value pair; false when it is absent.
+bool ReadSetCookie(HINTERNET request, DWORD index, std::string& name, std::string& value);
+
+// True when the event is given and signalled (checked without waiting).
+bool IsStopRequested(HANDLE stopEvent);

@@ -1,0 +1,167 @@
+#include "notifier/shell/MainWindow.h"
+
+#include "notifier/res/Resource.h"
+#include "notifier/service/Endpoints.h"
+#include "notifier/settings/AboutDialog.h"
+#include "notifier/settings/OptionsDialog.h"
+#include "notifier/settings/SettingsStore.h"
+
+MainWindow::MainWindow(const Effects& effects) : effects_(effects), tray_(effects.tray) {}
+
+MainWindow::~MainWindow() {
+    if (window_ != nullptr) DestroyWindow(window_);
+}
+
+HWND MainWindow::Create(HINSTANCE instance) {
+    if (window_ != nullptr) return window_;
+    instance_ = instance;
+    if (!RegisterWindowClass(instance, kClassName, RouteToOwner<MainWindow>, COLOR_WINDOW)) return nullptr;
+    taskbarCreatedMessage_ = RegisterWindowMessageA("TaskbarCreated");
+    CreateWindowExA(0, kClassName, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                    CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    return window_;
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == taskbarCreatedMessage_ && message != 0) {
+        RestoreTrayIcon();
+        return 0;
+    }
+    switch (message) {
+        case WM_CREATE:
+            OnCreate();
+            return 0;
+        case WM_DESTROY:
+            OnDestroy();
+            return 0;
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam));
+            return 0;
+        case WM_TIMER:
+            OnTimer(wParam);
+            return 0;
+        case WM_TRAY_NOTIFY:
+            OnTrayNotify(lParam);
+            return 0;
+        case WM_CHECK_DONE:
+            OnCheckDone();
+            return 0;
+        case WM_POPUP_MOUSE:
+            OnPopupMouse(wParam, lParam);
+            return 0;
+    }
+    return DefWindowProcA(window_, message, wParam, lParam);
+}
+
+void MainWindow::OnCreate() {
+    lastStatus_ = CheckStatus::Ok;
+    lastCount_ = 0;
+    defaultCommand_ = IDM_OPEN_MAIL;
+    trayMenu_.Load(instance_, defaultCommand_);
+    tray_.Prepare(window_, instance_, WM_TRAY_NOTIFY, taskbarCreatedMessage_);
+    if (!tray_.Add(lastStatus_, lastCount_)) SetTimer(window_, TIMER_TRAY_ADD, kTrayAddRetryMs, nullptr);
+
+    popup_.Create(instance_);
+    popup_.SetNotifyTarget(window_, WM_POPUP_MOUSE);
+
+    client_.SetNotifyTarget(window_, WM_CHECK_DONE);
+    client_.SetSessionCookie(settingsStore.ReadSessionCookie());
+    loginDialog_.loginUserId = settingsStore.ReadUserId();
+    StartCheck();
+}
+
+void MainWindow::OnDestroy() {
+    tray_.Remove();
+    popup_.Destroy();
+    trayMenu_.Destroy();
+    PostQuitMessage(0);
+}
+
+void MainWindow::OnCommand(UINT command) {
+    switch (command) {
+        case IDM_OPEN_MAIL:
+            effects_.urls.Open(MailTopUrl);
+            break;
+        case IDM_LOGOUT:
+            Logout();
+            break;
+        case IDM_REFETCH:
+            Refetch();
+            break;
+        case IDM_OPTIONS:
+            RunMenuDialog(IDM_OPTIONS, [this] { OptionsDialog().Run(instance_); });
+            break;
+        case IDM_HELP:
+            effects_.urls.Open(HelpUrl);
+            break;
+        case IDM_ABOUT:
+            RunMenuDialog(IDM_ABOUT, [this] { AboutDialog().Run(instance_); });
+            break;
+        case IDM_EXIT:
+            DestroyWindow(window_);
+            break;
+    }
+}
+
+template <typename RunDialog>
+void MainWindow::RunMenuDialog(UINT command, RunDialog run) {
+    trayMenu_.EnableItem(command, false);
+    run();
+    trayMenu_.EnableItem(command, true);
+}
+
+void MainWindow::OnTimer(UINT_PTR timer) {
+    switch (timer) {
+        case TIMER_TRAY_ADD:
+            RestoreTrayIcon();
+            break;
+        case TIMER_NEXT_CHECK:
+            KillTimer(window_, TIMER_NEXT_CHECK);
+            StartCheck();
+            break;
+    }
+}
+
+void MainWindow::RestoreTrayIcon() {
+    if (tray_.Restore(lastStatus_, lastCount_)) {
+        KillTimer(window_, TIMER_TRAY_ADD);
+    } else {
+        SetTimer(window_, TIMER_TRAY_ADD, kTrayAddRetryMs, nullptr);
+    }
+}
+
+void MainWindow::OnTrayNotify(LPARAM mouseMessage) {
+    switch (mouseMessage) {
+        case WM_LBUTTONDOWN:
+            SetForegroundWindow(window_);
+            SendMessageA(window_, WM_COMMAND, defaultCommand_, 0);
+            break;
+        case WM_RBUTTONUP: {
+            POINT cursor{};
+            GetCursorPos(&cursor);
+            // A tray menu whose owner is not the foreground window stays open when the user
+            // clicks elsewhere: the shell only closes menus of the foreground window.
+            SetForegroundWindow(window_);
+            trayMenu_.Track(window_, cursor);
+            break;
+        }
+        case WM_RBUTTONDBLCLK:
+            SendMessageA(window_, WM_COMMAND, IDM_REFETCH, 0);
+            break;
+    }
+}
+
+void MainWindow::OnPopupMouse(WPARAM wParam, LPARAM lParam) {
+    // The message carries addresses: only the popup's own forwarding is taken.
+    if (!popup_.IsOwnMouseEvent(wParam, lParam)) return;
+    const auto* event = reinterpret_cast<const PopupMouseEvent*>(lParam);
+    switch (event->message) {
+        case WM_LBUTTONUP:
+            popup_.HideNow();
+            SendMessageA(window_, WM_COMMAND, IDM_OPEN_MAIL, 0);
+            break;
+        case WM_RBUTTONUP:
+            popup_.HideNow();
+            break;
+    }
+}

@@ -1,0 +1,102 @@
+// The notifier's hidden main window: owner of the tray icon and menu, the popup, the
+// timers and the dialogs, and the receiver of every user action and check result.
+#pragma once
+
+#include <windows.h>
+
+#include "notifier/ui/WindowRouting.h"
+
+#include <cstdint>
+
+#include "notifier/service/CheckStatus.h"
+#include "notifier/service/MailCheckClient.h"
+#include "notifier/settings/LoginDialog.h"
+#include "notifier/shell/CheckCycleState.h"
+#include "notifier/shell/CheckRules.h"
+#include "notifier/shell/ShellEffects.h"
+#include "notifier/ui/PopupWindow.h"
+#include "notifier/ui/TrayIcon.h"
+#include "notifier/ui/TrayMenu.h"
+#include "notifier/ui/WindowRouting.h"
+
+class MainWindow {
+public:
+    static constexpr const char* kClassName = "MEWLARKCLASS";
+
+    // Private messages.
+    static constexpr UINT WM_TRAY_NOTIFY = WM_USER + 1;  // the tray icon's mouse events
+    static constexpr UINT WM_CHECK_DONE = WM_USER + 2;   // a check pass has ended (sent)
+    static constexpr UINT WM_POPUP_MOUSE = WM_USER + 3;  // the popup's mouse events (sent)
+
+    // Timers.
+    static constexpr UINT_PTR TIMER_TRAY_ADD = 1;    // retries adding the tray icon
+    static constexpr UINT_PTR TIMER_NEXT_CHECK = 2;  // starts the next check pass (one-shot)
+    static constexpr UINT kTrayAddRetryMs = 5000;
+
+    struct Effects {
+        TrayShell& tray;
+        UrlOpener& urls;
+        NotificationSound& sound;
+        LoginPrompt& login;
+    };
+
+    explicit MainWindow(const Effects& effects);
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+    ~MainWindow();
+
+    // Creates the window, which is never shown; its creation starts the first check pass.
+    // Null when it cannot be created.
+    HWND Create(HINSTANCE instance);
+
+    // False when the check client could not be set up: then the notifier does not start.
+    bool CanCheck() const { return client_.Ready(); }
+
+    HWND Window() const { return window_; }
+    ShownResult LastResult() const { return {lastStatus_, lastCount_}; }
+    const TrayIcon& Tray() const { return tray_; }
+    HMENU TrayMenuHandle() const { return trayMenu_.Handle(); }
+    PopupWindow& Popup() { return popup_; }
+
+private:
+    template <typename Owner>
+    friend LRESULT CALLBACK RouteToOwner(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void OnCreate();
+    void OnDestroy();
+    void OnCommand(UINT command);
+    void OnTimer(UINT_PTR timer);
+    // The tray icon for the last result, back in the tray; retried until the shell takes it.
+    void RestoreTrayIcon();
+    void OnTrayNotify(LPARAM mouseMessage);
+    void OnPopupMouse(WPARAM wParam, LPARAM lParam);
+    // Greys the command's item while the dialog runs.
+    template <typename RunDialog>
+    void RunMenuDialog(UINT command, RunDialog run);
+
+    // The check cycle.
+    void StartCheck();
+    void OnCheckDone();
+    void Announce(ShownResult previous);
+    void StoreSessionCookieIfAsked();
+    void PromptLogin();
+    void Logout();
+    void Refetch();
+
+    const Effects effects_;
+    HINSTANCE instance_ = nullptr;
+
+    HWND window_ = nullptr;
+    TrayIcon tray_;
+    CheckStatus lastStatus_ = CheckStatus::Ok;
+    std::int32_t lastCount_ = 0;
+    MailCheckClient client_;
+    LoginDialog loginDialog_;
+    PopupWindow popup_;
+    TrayMenu trayMenu_;
+    UINT defaultCommand_ = 0;
+    CheckCycleState cycle_;
+    // Broadcast by the shell when the taskbar is created anew, its icons lost.
+    UINT taskbarCreatedMessage_ = 0;
+};

@@ -1,0 +1,122 @@
+// The main window's side of the check cycle: starting passes, turning the end of a pass
+// into icon, announcement, tooltip and what follows, logging out and in.
+#include "notifier/res/Resource.h"
+#include "notifier/settings/SettingsStore.h"
+#include "notifier/shell/MainWindow.h"
+
+namespace {
+
+// How long a worker whose report was handled may take to end.
+constexpr DWORD kReleasedWorkerWaitMs = 5000;
+
+}  // namespace
+
+void MainWindow::StartCheck() {
+    // A worker whose report has been handled is only ending: let it end, so that the start
+    // is not dropped as if a pass were running. (A worker that has not reported yet is
+    // not waited for: it needs this thread to report.)
+    if (cycle_.pass == CheckCycleState::Pass::Idle) client_.WaitForIdle(kReleasedWorkerWaitMs);
+    if (client_.StartCheck()) cycle_.Started();
+}
+
+void MainWindow::OnCheckDone() {
+    const ShownResult previous{lastStatus_, lastCount_};
+    const CheckStatus status = client_.GetStatus();
+    const std::int32_t count = client_.GetNewMailCount();
+    // Release the worker before anything that may open a dialog or a menu.
+    ReplyMessage(0);
+
+    if (!cycle_.Ended()) {
+        // That pass ran with the credentials from before the login: check again instead.
+        StartCheck();
+        return;
+    }
+
+    lastStatus_ = status;
+    lastCount_ = count;
+    tray_.Update(lastStatus_, lastCount_);
+    Announce(previous);
+    cycle_.manualRefetch = false;
+    StoreSessionCookieIfAsked();
+    tray_.SetTip(lastStatus_, lastCount_);
+
+    switch (FollowUpFor(lastStatus_)) {
+        case PassFollowUp::ScheduleNextCheck:
+            trayMenu_.EnableItem(IDM_LOGOUT, true);
+            if (window_ != nullptr) SetTimer(window_, TIMER_NEXT_CHECK, kNextCheckMs, nullptr);
+            break;
+        case PassFollowUp::PromptLogin:
+            trayMenu_.EnableItem(IDM_LOGOUT, false);
+            // Checking stops until a login: also a timer armed by an earlier pass.
+            if (window_ != nullptr) KillTimer(window_, TIMER_NEXT_CHECK);
+            PromptLogin();
+            break;
+        case PassFollowUp::Nothing:
+            break;
+    }
+}
+
+void MainWindow::Announce(ShownResult previous) {
+    switch (ChooseAnnouncement(previous, {lastStatus_, lastCount_}, cycle_.manualRefetch)) {
+        case Announcement::NewMail:
+            effects_.sound.Play();
+            popup_.ShowPopup(kAnnouncementMs, NewMailPopupText(lastCount_).c_str());
+            break;
+        case Announcement::NoNewMail:
+            popup_.ShowPopup(kAnnouncementMs, NoNewMailPopupText().c_str());
+            break;
+        case Announcement::None:
+            break;
+    }
+}
+
+void MainWindow::StoreSessionCookieIfAsked() {
+    if (!loginDialog_.saveLogin) return;
+    const std::string cookie = client_.GetSessionCookie();
+    if (cookie.empty()) return;  // asked again after a later pass
+    loginDialog_.saveLogin = false;
+    settingsStore.WriteSessionCookie(cookie);
+}
+
+void MainWindow::PromptLogin() {
+    if (cycle_.loginDialogOpen) {
+        loginDialog_.BringToTop();
+        return;
+    }
+    settingsStore.WriteSessionCookie("");
+    loginDialog_.loginPassword.clear();
+    loginDialog_.saveLogin = false;
+
+    cycle_.loginDialogOpen = true;
+    const INT_PTR answer = effects_.login.Run(loginDialog_);
+    cycle_.loginDialogOpen = false;
+
+    // Closed with the main window (a Stop or Exit while the dialog was open): the program
+    // is ending, and the answer is nobody's choice.
+    if (window_ == nullptr) return;
+
+    if (answer == IDOK) {
+        settingsStore.WriteUserId(loginDialog_.loginUserId);
+        client_.SetUserId(loginDialog_.loginUserId);
+        client_.SetPassword(loginDialog_.loginPassword);
+        lastStatus_ = CheckStatus::Ok;
+        // A pass started while the dialog was open and not reported yet starts it at its end.
+        if (cycle_.LoginAccepted()) StartCheck();
+    } else {
+        settingsStore.WriteUserId("");
+    }
+}
+
+void MainWindow::Logout() {
+    settingsStore.WriteSessionCookie("");
+    client_.SetUserId("");
+    client_.SetPassword("");
+    client_.SetSessionCookie("");
+    if (window_ != nullptr) KillTimer(window_, TIMER_NEXT_CHECK);
+    StartCheck();
+}
+
+void MainWindow::Refetch() {
+    cycle_.manualRefetch = true;
+    StartCheck();
+}

@@ -1,0 +1,57 @@
+// The notifier's icon in the notification area: its record, its four pictures and the
+// shell calls that add, change and remove it.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <array>
+#include <cstdint>
+
+#include "common/HandleOwners.h"
+#include "notifier/service/CheckStatus.h"
+#include "notifier/ui/TrayRules.h"
+
+// The shell's tray call, so that tests can record what the tray would show.
+class TrayShell {
+public:
+    virtual ~TrayShell() = default;
+    virtual bool NotifyIcon(DWORD message, NOTIFYICONDATAA& data) = 0;
+};
+
+class SystemTrayShell : public TrayShell {
+public:
+    bool NotifyIcon(DWORD message, NOTIFYICONDATAA& data) override;
+};
+
+class TrayIcon {
+public:
+    static constexpr UINT kIconId = 1;
+
+    explicit TrayIcon(TrayShell& shell) : shell_(shell) {}
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
+
+    // Prepares the record for window's icon, loads the four 16 x 16 pictures and lets the
+    // shell's messages (the icon's callback, the new taskbar's broadcast) through the window's
+    // message filter.
+    void Prepare(HWND window, HINSTANCE instance, UINT callbackMessage, UINT taskbarCreatedMessage);
+
+    // Adds the icon with the picture for the result, and with the tooltip once one has
+    // been set; the shell's success flag.
+    bool Add(CheckStatus status, std::int32_t count);
+    // Puts the icon back after the taskbar lost it; true when it is in the tray again,
+    // also when the shell had kept it.
+    bool Restore(CheckStatus status, std::int32_t count);
+    void Update(CheckStatus status, std::int32_t count);
+    void SetTip(CheckStatus status, std::int32_t count);
+    void Remove();
+
+    HICON Picture(TrayIconIndex index) const { return icons_[index].Get(); }
+
+private:
+    TrayShell& shell_;
+    NOTIFYICONDATAA data_{};
+    UINT callbackMessage_ = 0;
+    std::array<IconHandle, TrayIconCount> icons_;
+};

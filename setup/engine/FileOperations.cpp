@@ -1,0 +1,132 @@
+#include "setup/engine/FileOperations.h"
+
+#include <windows.h>
+
+#include "common/HandleOwners.h"
+#include "setup/engine/SetupError.h"
+#include "setup/engine/SetupLog.h"
+#include "setup/script/PathText.h"
+#include "setup/script/ScriptText.h"
+#include "setup/script/WininitRename.h"
+
+std::string WindowsFolderFile(const std::string& name) {
+    char folder[MAX_PATH] = {};
+    const UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return name;
+    return WithoutTrailingBackslash(folder) + "\\" + name;
+}
+
+bool FileExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool LeadsToRootFolder(const std::string& folder) {
+    if (IsRootFolder(folder)) return true;
+    char full[MAX_PATH] = {};
+    const DWORD length = GetFullPathNameA(folder.c_str(), MAX_PATH, full, nullptr);
+    return length > 0 && length < MAX_PATH && IsRootFolder(std::string(full, length));
+}
+
+bool DirectoryExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+namespace {
+
+// Creates the folder, first its missing parents; a folder that is there already counts as made.
+// A path beyond the platform's limit is not made: Windows refuses it, Wine would nest
+// thousands of folders.
+bool CreateFolderTree(const std::string& path) {
+    if (path.size() >= MAX_PATH) return false;
+    if (CreateDirectoryA(path.c_str(), nullptr) || DirectoryExists(path)) return true;
+    const std::string parent = FolderOf(path);
+    if (parent == path || parent.empty() || !CreateFolderTree(parent)) return false;
+    return CreateDirectoryA(path.c_str(), nullptr) || DirectoryExists(path);
+}
+
+}  // namespace
+
+bool CreateDirectoryLogged(const std::string& path) {
+    const std::string text = "Create Directory \"" + path + "\"";
+    if (DirectoryExists(path)) {
+        WriteLog(LogLevel::Skip, text);
+        return true;
+    }
+    const bool created = CreateFolderTree(path);
+    WriteLog(created ? LogLevel::Success : LogLevel::Error, text);
+    return created;
+}
+
+bool CopyFileLogged(const std::string& source, const std::string& destination) {
+    std::string text = "Copy File \"" + source + "\" to \"" + destination + "\"";
+    if (!CopyFileA(source.c_str(), destination.c_str(), FALSE)) {
+        text += " Error " + std::to_string(GetLastError());
+        WriteLog(LogLevel::Error, text);
+        throw SetupError(text);
+    }
+    WriteLog(LogLevel::Success, text);
+    const DWORD attributes = GetFileAttributesA(destination.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        SetFileAttributesA(destination.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    }
+    return true;
+}
+
+bool ReadFileText(const std::string& path, std::string& text) {
+    text.clear();
+    const KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file.Get(), buffer, sizeof(buffer), &got, nullptr)) {
+        if (got == 0) return true;
+        text.append(buffer, got);
+    }
+    return false;
+}
+
+bool WriteFileText(const std::string& path, const std::string& text) {
+    const KernelHandle file(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size();
+}
+
+namespace {
+
+// The Windows 95 family deletes at start what wininit.ini renames to "Nul".
+void AddToWininit(const std::string& path) {
+    char windows[MAX_PATH] = {};
+    const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    char shortPath[MAX_PATH] = {};
+    const DWORD shortLength = GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
+    // Without a short name there is no line that would name the file.
+    if (shortLength == 0 || shortLength >= MAX_PATH) return;
+
+    const std::string wininit = WithoutTrailingBackslash(windows) + "\\wininit.ini";
+    std::string text;
+    StringList lines;
+    if (FileExists(wininit) && ReadFileText(wininit, text)) lines = SplitLines(text);
+    AddRenameToNul(lines, shortPath);
+    text.clear();
+    for (const std::string& line : lines) text += line + "\r\n";
+    WriteFileText(wininit, text);
+}
+
+}  // namespace
+
+void DeleteFileAtReboot(const std::string& path) {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
+        AddToWininit(path);
+    } else {
+        MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+}

@@ -1,0 +1,30 @@
+// Files and folders of an install: tests, creation, copies, reads and writes, and deletion at
+// the next start of the system. The creating operations write their own log lines.
+#pragma once
+
+#include <string>
+
+// The file's full path in the Windows folder (the bare name when that folder is unknown), so
+// that a program of the system is never taken from the current or the setup's own folder.
+std::string WindowsFolderFile(const std::string& name);
+
+bool FileExists(const std::string& path);       // an existing file, not a folder
+// True when the folder is the root of a drive or share as written ("", "\", "C:", "C:\") or
+// once resolved ("C:\a\..", "C:\.", "C:\\").
+bool LeadsToRootFolder(const std::string& folder);
+bool DirectoryExists(const std::string& path);  // an existing folder
+
+// Creates the folder and its missing parents. Logs "Create Directory" at Skip, Success or Error.
+bool CreateDirectoryLogged(const std::string& path);
+
+// Copies a file over any existing one and clears the copy's read-only attribute. Logs
+// "Copy File"; on failure logs the text with " Error <code>" and raises it.
+bool CopyFileLogged(const std::string& source, const std::string& destination);
+
+// Has the file deleted at the next start of the system; failures are ignored.
+void DeleteFileAtReboot(const std::string& path);
+
+// The whole content of a file; false when it cannot be read.
+bool ReadFileText(const std::string& path, std::string& text);
+// Writes text as the whole content of a file; false on any failure.
+bool WriteFileText(const std::string& path, const std::string& text);

@@ -1,0 +1,15 @@
+// The shared Quoll component: installed only when newer than the registered one.
+#pragma once
+
+#include <string>
+
+// The program file of the registered Quoll component; empty when none is registered.
+std::string GetRegisteredQuollPath();
+
+// The last dotted part of the file's Japanese FileVersion string (logged as "Build No");
+// empty when the file has no such string.
+std::string GetFileBuild(const std::string& path);
+
+// Copies and registers the Quoll component when the offered build is newer than the
+// registered one. Raises from the copy or the registration command.
+void InstallQuollComponent(const std::string& source, const std::string& destination);

@@ -1,0 +1,153 @@
+#include "setup/engine/SetupLib2.h"
+
+#include <windows.h>
+
+#include "setup/engine/CommandOperations.h"
+#include "setup/engine/FileOperations.h"
+#include "setup/engine/SetupError.h"
+#include "setup/engine/SpecialDirs.h"
+#include "setup/script/PathText.h"
+#include "setup/script/StartKind.h"
+
+SetupCommandLine SetupCommandLine::OfProcess() {
+    SetupCommandLine commandLine;
+    char path[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) commandLine.exePath = path;
+    commandLine.arguments = SplitArguments(GetCommandLineA());
+    // The first argument names the program; the module's own path replaces it.
+    if (!commandLine.arguments.empty()) commandLine.arguments.erase(commandLine.arguments.begin());
+    return commandLine;
+}
+
+StringList LoadScriptLines(const std::string& path) {
+    std::string text;
+    if (!ReadFileText(path, text)) throw SetupError("ファイル " + path + " は開けません");
+    return SplitLines(text);
+}
+
+TInstallerBase::TInstallerBase(const SetupCommandLine& commandLine) : FArguments(commandLine.arguments) {
+    FExePath = commandLine.exePath;
+    if (TakesScriptFromCommandLine(FArguments)) {
+        // The relaunched copy keeps no folder of the installation open.
+        SetCurrentDirectoryA(FolderOf(FExePath).c_str());
+        FSetupIni = FArguments.size() > 1 ? FArguments[1] : std::string();
+        FBaseDir = FolderOf(FSetupIni);
+    } else {
+        FBaseDir = FolderOf(FExePath);
+        FSetupIni = FBaseDir + "\\setup.ini";
+    }
+
+    FProductID = ReadIniString("init", "ProductID");
+    FProductTitle = ReadIniString("init", "ProductTitle");
+    FInstallDirTemplate = ReadIniString("init", "InstallDir");
+    FInstallQuoll = ReadIniBool("init", "InstallQuoll", false);
+    FInstallPrompt = ReadIniBool("init", "InstallPrompt", true);
+    FUninstallPrompt = ReadIniBool("init", "UninstallPrompt", true);
+    FUniqueName = ReadIniString("init", "UniqueName");
+    FStart = ReadIniString("init", "Start");
+
+    FInstallExec = ReadExecList("InstallExec");
+    FUninstallExec = ReadExecList("UninstallExec");
+    FPreInstallExec = ReadExecList("PreInstallExec");
+    FPreUninstallExec = ReadExecList("PreUninstallExec");
+
+    FTempDir = TempDir();
+    FLogPath = FTempDir + "\\hcSetup.log";
+    FAppDataDir = AppDataDir();
+    FProgramFilesDir = ProgramFilesDir();
+    FProgramsDir = ProgramsDir();
+}
+
+TInstallerBase::~TInstallerBase() = default;
+
+void TInstallerBase::CompleteConstruction() {
+    // "%InstallDir%" in the template still expands to nothing here.
+    FInstallDir = GetInstallDir();
+
+    const HANDLE mutex = CreateMutexA(nullptr, TRUE, FUniqueName.empty() ? nullptr : FUniqueName.c_str());
+    FAlreadyRunning = mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+    FRunningMutex.Reset(mutex);
+    if (FAlreadyRunning && KindOfStart(FArguments, FExePath) == StartKind::RelaunchedUninstall) {
+        // The process that started this copy holds the mutex until it ends: wait for it to
+        // let go. A running product keeps holding it.
+        const DWORD waited = WaitForSingleObject(FRunningMutex.Get(), kParentReleaseWaitMs);
+        FAlreadyRunning = waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED;
+    }
+}
+
+void TInstallerBase::Run() {
+    switch (KindOfStart(FArguments, FExePath)) {
+        case StartKind::RelaunchedUninstall:
+            if (!Uninstall()) RegisterUninstallEntry(true);
+            break;
+        case StartKind::UninstallRequest:
+            if (ConfirmUninstall(FUninstallPrompt) == IDYES) RelaunchForUninstall();
+            break;
+        case StartKind::Install:
+            if (ConfirmInstall(FInstallPrompt) == IDYES) Install();
+            break;
+    }
+}
+
+std::string TInstallerBase::ReadIniString(const char* section, const char* key) const {
+    char value[512] = {};
+    GetPrivateProfileStringA(section, key, "", value, sizeof(value), FSetupIni.c_str());
+    return value;
+}
+
+bool TInstallerBase::ReadIniBool(const char* section, const char* key, bool fallback) const {
+    return ParseIniBool(ReadIniString(section, key), fallback);
+}
+
+StringList TInstallerBase::ReadExecList(const char* section) const {
+    StringList commands;
+    for (int number = 0; number <= 9; ++number) {
+        const std::string key = "Exec" + std::to_string(number);
+        std::string command = Trim(ReadIniString(section, key.c_str()));
+        if (!command.empty()) commands.push_back(std::move(command));
+    }
+    return commands;
+}
+
+std::string TInstallerBase::ExpandMacros(const std::string& text) const {
+    return ::ExpandMacros(text, MacroValues{FInstallDir, FProgramFilesDir, FAppDataDir, FBaseDir});
+}
+
+bool TInstallerBase::DeleteFileWithRetry(const std::string& path) const {
+    while (!DeleteFileA(path.c_str()) && FileExists(path)) {
+        const std::string text =
+            path + " を削除できません。\r\n\"" + FProductTitle + "\" を使用中の場合は終了させてください。";
+        if (MessageBoxA(nullptr, text.c_str(), "削除", MB_RETRYCANCEL | MB_ICONWARNING) != IDRETRY) return false;
+    }
+    return true;
+}
+
+std::string TInstallerBase::GetInstallDir() { return ExpandMacros(FInstallDirTemplate); }
+
+int TInstallerBase::ConfirmInstall(bool prompt) {
+    if (!prompt) return IDYES;
+    const std::string caption = FProductTitle + " インストーラ";
+    const std::string text = "\"" + FProductTitle + "\" のインストールを開始します。\r\nよろしいですか？";
+    return MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION);
+}
+
+int TInstallerBase::ConfirmUninstall(bool prompt) {
+    if (!prompt) return IDYES;
+    const std::string caption = FProductTitle + " アンインストーラ";
+    const std::string text = "\"" + FProductTitle + "\" のアンインストールを開始します。\r\nよろしいですか？";
+    return MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION);
+}
+
+void TInstallerBase::ShowError(const std::string& message) {
+    MessageBoxA(nullptr, message.c_str(), nullptr, MB_ICONERROR);
+    try {
+        ExecCommand("\"" + WindowsFolderFile("notepad.exe") + "\" \"" + FLogPath + "\"", false);
+    } catch (const SetupError&) {
+        // The error has been shown; a log that cannot be opened adds nothing to report.
+    }
+}
+
+void TInstallerBase::ShowWarning(const std::string& message) {
+    MessageBoxA(nullptr, message.c_str(), nullptr, MB_ICONWARNING);
+}

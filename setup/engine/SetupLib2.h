@@ -1,0 +1,139 @@
+// The setup engine: the script's start-up keys, the folders, the running-instance state and
+// the operations the install and uninstall flows are made of.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "common/HandleOwners.h"
+#include "setup/script/ScriptText.h"
+
+// How the process was started: the program file and the arguments after it.
+struct SetupCommandLine {
+    std::string exePath;
+    StringList arguments;
+
+    // The running process's own.
+    static SetupCommandLine OfProcess();
+};
+
+// How long the relaunched uninstall waits for the process that started it to let go of the
+// "UniqueName" mutex before it takes the product for running.
+constexpr unsigned long kParentReleaseWaitMs = 5000;
+
+// The script's lines; raises SetupError "ファイル <path> は開けません" when it cannot be read.
+StringList LoadScriptLines(const std::string& path);
+
+class TInstallerBase;
+template <class Installer>
+std::unique_ptr<Installer> CreateInstaller(const SetupCommandLine& commandLine);
+
+class TInstallerBase {
+public:
+    TInstallerBase(const TInstallerBase&) = delete;
+    TInstallerBase& operator=(const TInstallerBase&) = delete;
+    virtual ~TInstallerBase();
+
+    // Install, hand over to an uninstalling copy, or uninstall, as the command line says.
+    void Run();
+
+    // The whole installation from the script; every outcome is shown to the user.
+    void Install();
+    // The uninstall in the relaunched copy; true when it completed.
+    bool Uninstall();
+    // Starts a temporary copy of this program with "/ux" and the script's path.
+    void RelaunchForUninstall();
+    // Places the script and this program as "uninstall.exe" in the installation folder and
+    // lists the product as installed.
+    void CopyUninstaller();
+    // Writes (true) or deletes (false) the product's key in the system's uninstall list.
+    void RegisterUninstallEntry(bool doRegister);
+    // Runs the commands in order; one starting with "&" is not waited for, one starting with
+    // "?" is skipped when its program file does not exist.
+    void RunExecList(const StringList& list);
+    // The script's registry, files and (uninstalling) file-pattern sections, in that order.
+    void ProcessScript(const std::string& scriptPath, bool installing);
+
+    std::string ExpandMacros(const std::string& text) const;
+    // Deletes the file, asking Retry or Cancel while it cannot; false only on Cancel.
+    bool DeleteFileWithRetry(const std::string& path) const;
+
+protected:
+    // Reads the command line, the script's keys and lists and the folders. Completed by
+    // CreateInstaller, which asks the virtual GetInstallDir and checks the running instance.
+    explicit TInstallerBase(const SetupCommandLine& commandLine);
+
+    // The steps a product's installer may change.
+    // The installation folder: the script's "InstallDir" with its macros expanded.
+    virtual std::string GetInstallDir();
+    // The product's own step of the install, after the script's sections.
+    virtual void DoInstall() = 0;
+    // The product's own step of the uninstall, after the script's sections.
+    virtual void DoUninstall() = 0;
+    // IDYES lets the flow go on; without prompt, IDYES at once.
+    virtual int ConfirmInstall(bool prompt);
+    virtual int ConfirmUninstall(bool prompt);
+    // An error box, then the setup log in notepad.
+    virtual void ShowError(const std::string& message);
+    virtual void ShowWarning(const std::string& message);
+
+    std::string FExePath;
+    std::string FSetupIni;
+    std::string FBaseDir;
+    std::string FTempDir;
+    std::string FAppDataDir;
+    std::string FProgramFilesDir;
+    std::string FProgramsDir;
+    std::string FLogPath;
+    std::string FInstallDir;
+    bool FAlreadyRunning = false;
+    std::string FProductID;
+    std::string FProductTitle;
+    std::string FInstallDirTemplate;
+    bool FInstallPrompt = true;
+    bool FUninstallPrompt = true;
+    bool FInstallQuoll = false;
+    std::string FUniqueName;
+    std::string FStart;
+    StringList FInstallExec;
+    StringList FUninstallExec;
+    StringList FPreInstallExec;
+    StringList FPreUninstallExec;
+
+    // The arguments after the program path, as started.
+    StringList FArguments;
+
+private:
+    template <class Installer>
+    friend std::unique_ptr<Installer> CreateInstaller(const SetupCommandLine& commandLine);
+
+    // The last construction steps: the installation folder, then the running-instance mutex.
+    void CompleteConstruction();
+
+    void ProcessRegistrySection(const StringList& lines, bool installing);
+    void WriteRegistryLine(HKEY root, const std::string& keyPath, const StringList& fields);
+    void RemoveRegistryLine(HKEY root, const std::string& keyPath, const StringList& fields);
+    void ProcessFilesSection(const StringList& lines, bool installing);
+    void InstallFileLine(const std::string& source, std::string destination, const StringList& fields);
+    // doneFolder: the folder of the line before, whose removal waits until the lines leave it.
+    void RemoveFileLine(const std::string& source, std::string destination, const StringList& fields,
+                        std::string& doneFolder);
+    void ProcessUninstallFilesSection(const StringList& lines);
+    // Removes the folder when it is empty, but never a drive's root or a shell folder.
+    void RemoveEmptyFolder(const std::string& path) const;
+
+    std::string ReadIniString(const char* section, const char* key) const;
+    bool ReadIniBool(const char* section, const char* key, bool fallback) const;
+    StringList ReadExecList(const char* section) const;
+
+    // Owned from creation to destruction, never released: it marks this setup as running.
+    KernelHandle FRunningMutex;
+};
+
+// Creates the engine object of class Installer and completes its construction.
+template <class Installer>
+std::unique_ptr<Installer> CreateInstaller(const SetupCommandLine& commandLine) {
+    std::unique_ptr<Installer> installer(new Installer(commandLine));
+    installer->CompleteConstruction();
+    return installer;
+}

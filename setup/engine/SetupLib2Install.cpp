@@ -1,0 +1,86 @@
+// The install: component, commands, script sections, uninstaller and uninstall entry.
+#include "setup/engine/SetupLib2.h"
+
+#include <windows.h>
+
+#include "setup/engine/CommandOperations.h"
+#include "setup/engine/FileOperations.h"
+#include "setup/engine/QuollComponent.h"
+#include "setup/engine/RegistryKey.h"
+#include "setup/engine/SetupError.h"
+#include "setup/engine/SetupLog.h"
+
+namespace {
+
+const char kUninstallList[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+}  // namespace
+
+void TInstallerBase::Install() {
+    if (FAlreadyRunning) {
+        ShowWarning("\"" + FProductTitle + "\" が起動中のためインストールできません。\r\n\"" + FProductTitle +
+                    "\" を終了させてもう一度実行してください。");
+        return;
+    }
+    BindLog(FLogPath);
+    OpenLog();
+    WriteLog(LogLevel::Info, "start setup");
+    try {
+        if (FInstallQuoll) {
+            InstallQuollComponent(FBaseDir + "\\Quoll.exe",
+                                  FProgramFilesDir + "\\Common Files\\HALCYONE Shared\\Quoll\\Quoll.exe");
+        }
+        RunExecList(FPreInstallExec);
+        ProcessScript(FSetupIni, true);
+        DoInstall();
+        CopyUninstaller();
+        RunExecList(FInstallExec);
+        if (!FStart.empty()) {
+            const std::string text = "インストールが完了しました。\r\n\"" + FProductTitle + "\" を今すぐ起動しますか？";
+            if (MessageBoxA(nullptr, text.c_str(), FProductTitle.c_str(), MB_YESNO | MB_ICONINFORMATION) == IDYES) {
+                const std::string start = ExpandMacros(FStart);
+                if (!StartAsShellUser(start)) ExecCommand(start, false);
+            }
+        } else if (FInstallExec.empty()) {
+            const std::string text = "\"" + FProductTitle + "\" のインストールが完了しました。";
+            MessageBoxA(nullptr, text.c_str(), FProductTitle.c_str(), MB_ICONINFORMATION);
+        }
+    } catch (const std::exception& error) {
+        WriteLog(LogLevel::Info, "Exception \"" + std::string(error.what()) + "\"");
+        ShowError("インストール中にエラーが発生しました。\r\n再起動してインストールをやり直すか、何度もエラーが発生する場合は\r\n" +
+                  FLogPath + " の内容を添付してメールでご連絡ください。");
+    }
+}
+
+void TInstallerBase::RunExecList(const StringList& list) {
+    for (const std::string& entry : list) {
+        const ExecEntry exec = ParseExecEntry(ExpandMacros(entry));
+        if (exec.onlyIfProgramExists && !FileExists(ProgramOf(exec.command))) continue;
+        ExecCommand(exec.command, !exec.detached);
+    }
+}
+
+void TInstallerBase::CopyUninstaller() {
+    try {
+        CopyFileLogged(FBaseDir + "\\setup.ini", FInstallDir + "\\setup.ini");
+        CopyFileLogged(FExePath, FInstallDir + "\\uninstall.exe");
+    } catch (const SetupError&) {
+        throw SetupError("アンインストーラのコピーでエラーが発生しました");
+    }
+    RegisterUninstallEntry(true);
+}
+
+void TInstallerBase::RegisterUninstallEntry(bool doRegister) {
+    // Without a product id the key would be the uninstall list itself, which holds the
+    // entries of every installed program.
+    if (FProductID.find_first_not_of('\\') == std::string::npos) return;
+    const std::string path = kUninstallList + FProductID;
+    if (!doRegister) {
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, path);
+        return;
+    }
+    RegistryKey key;
+    if (!key.Create(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS)) return;
+    key.WriteString("DisplayName", FProductTitle);
+    key.WriteString("UninstallString", "\"" + FInstallDir + "\\uninstall.exe\" /u");
+}

@@ -1,0 +1,82 @@
+#include "setup/engine/SetupLog.h"
+
+#include <windows.h>
+
+#include "common/HandleOwners.h"
+
+namespace {
+
+// The user's short date and long time pictures, taken once, on the first bind.
+struct LocaleFormats {
+    std::string date;
+    std::string time;
+};
+
+std::string LocaleText(LCTYPE type) {
+    char buffer[128] = {};
+    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, type, buffer, sizeof(buffer)) == 0) return std::string();
+    return buffer;
+}
+
+const LocaleFormats& Formats() {
+    static const LocaleFormats formats{LocaleText(LOCALE_SSHORTDATE), LocaleText(LOCALE_STIMEFORMAT)};
+    return formats;
+}
+
+// An empty picture lets the platform use the locale's own.
+const char* PictureOrNull(const std::string& picture) { return picture.empty() ? nullptr : picture.c_str(); }
+
+std::string FormattedDate(const SYSTEMTIME& now) {
+    char buffer[128] = {};
+    if (GetDateFormatA(LOCALE_USER_DEFAULT, 0, &now, PictureOrNull(Formats().date), buffer, sizeof(buffer)) == 0) {
+        return std::string();
+    }
+    return buffer;
+}
+
+std::string FormattedTime(const SYSTEMTIME& now) {
+    char buffer[128] = {};
+    if (GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &now, PictureOrNull(Formats().time), buffer, sizeof(buffer)) == 0) {
+        return std::string();
+    }
+    return buffer;
+}
+
+struct LogFile {
+    std::string path;
+    KernelHandle file;
+};
+
+LogFile& TheLog() {
+    static LogFile log;
+    return log;
+}
+
+}  // namespace
+
+void BindLog(const std::string& path) {
+    Formats();
+    LogFile& log = TheLog();
+    log.file.Reset();
+    log.path = path;
+}
+
+void OpenLog() {
+    LogFile& log = TheLog();
+    log.file.Reset();
+    if (log.path.empty()) return;
+    // Readers (the user's editor) may look while the install runs.
+    log.file.Reset(CreateFileA(log.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+void WriteLog(LogLevel level, const std::string& message) {
+    LogFile& log = TheLog();
+    if (!log.file) return;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const std::string line = FormatLogLine(FormattedDate(now), FormattedTime(now), level, message);
+    // Unbuffered: each line reaches the file before the next step runs.
+    DWORD written = 0;
+    WriteFile(log.file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}

@@ -1,0 +1,183 @@
+#include "setup/script/ScriptText.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "common/Mbcs.h"
+
+// Quote, comma, blank and the line breaks all lie below 0x40, where no trail byte of a
+// double-byte character falls: scanning bytes for them never splits a character.
+
+namespace {
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+}  // namespace
+
+std::string Trim(std::string_view text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && IsBlank(text[begin])) ++begin;
+    while (end > begin && IsBlank(text[end - 1])) --end;
+    return std::string(text.substr(begin, end - begin));
+}
+
+void SplitFields(std::string_view line, int limit, StringList& fields) {
+    fields.clear();
+    std::string field;
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c != '"') {
+                field += c;
+            } else if (i + 1 < line.size() && line[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else {
+                quoted = false;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            fields.push_back(Trim(field));
+            field.clear();
+            if (static_cast<int>(fields.size()) == limit) return;
+        } else {
+            field += c;
+        }
+    }
+    fields.push_back(Trim(field));
+}
+
+CommandLineParts SplitCommandLine(std::string_view commandLine) {
+    const std::string text = Trim(commandLine);
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"') {
+            quoted = !quoted;
+        } else if (text[i] == ' ' && !quoted) {
+            return {text.substr(0, i), text.substr(i + 1)};
+        }
+    }
+    return {};
+}
+
+std::string ProgramOf(std::string_view commandLine) {
+    CommandLineParts parts = SplitCommandLine(commandLine);
+    std::string program = parts.program.empty() ? Trim(commandLine) : parts.program;
+    if (program.size() >= 2 && program.front() == '"' && program.back() == '"') {
+        program = program.substr(1, program.size() - 2);
+    }
+    return program;
+}
+
+ExecEntry ParseExecEntry(std::string_view entry) {
+    ExecEntry exec;
+    for (;;) {
+        if (!entry.empty() && entry.front() == '&' && !exec.detached) {
+            exec.detached = true;
+        } else if (!entry.empty() && entry.front() == '?' && !exec.onlyIfProgramExists) {
+            exec.onlyIfProgramExists = true;
+        } else {
+            break;
+        }
+        entry.remove_prefix(1);
+    }
+    exec.command = entry;
+    return exec;
+}
+
+StringList SplitArguments(std::string_view commandLine) {
+    StringList arguments;
+    std::size_t i = 0;
+    while (true) {
+        while (i < commandLine.size() && IsBlank(commandLine[i])) ++i;
+        if (i >= commandLine.size()) break;
+        std::string argument;
+        bool quoted = false;
+        for (; i < commandLine.size() && (quoted || !IsBlank(commandLine[i])); ++i) {
+            if (commandLine[i] == '"') {
+                quoted = !quoted;
+            } else {
+                argument += commandLine[i];
+            }
+        }
+        arguments.push_back(std::move(argument));
+    }
+    return arguments;
+}
+
+StringList SplitLines(std::string_view text) {
+    StringList lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') continue;
+        lines.emplace_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+SectionBody FindSectionBody(const StringList& lines, std::string_view header) {
+    SectionBody body;
+    std::size_t i = 0;
+    while (i < lines.size() && !mbcs::EqualsNoCase(lines[i], header)) ++i;
+    if (i == lines.size()) return body;
+    body.found = true;
+    for (++i; i < lines.size() && (lines[i].empty() || lines[i][0] != '['); ++i) {
+        body.lines.push_back(lines[i]);
+    }
+    return body;
+}
+
+bool ParseIniBool(std::string_view value, bool fallback) {
+    if (value.empty()) return fallback;
+    return mbcs::ToLower(value) == "true";
+}
+
+int ParseDecimal(std::string_view text, int fallback) {
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+    if (i == text.size()) return fallback;
+    for (std::size_t k = i; k < text.size(); ++k) {
+        if (text[k] < '0' || text[k] > '9') return fallback;
+    }
+    const std::string digits(text);
+    errno = 0;
+    const long long value = std::strtoll(digits.c_str(), nullptr, 10);
+    if (errno == ERANGE || value < INT_MIN || value > INT_MAX) return fallback;
+    return static_cast<int>(value);
+}
+
+std::string LastDottedPart(std::string_view versionText) {
+    // Each step keeps at most 999 bytes after the first ".".
+    std::string text(versionText);
+    for (std::size_t dot = mbcs::FindChar(text, '.'); dot != std::string::npos; dot = mbcs::FindChar(text, '.')) {
+        const std::string rest = text.substr(dot + 1);
+        text = rest.substr(0, mbcs::SafePrefixLength(rest, 999));
+    }
+    return text;
+}
+
+namespace {
+
+// '%' lies below 0x40, so a match found by bytes starts on a character boundary.
+void ReplaceFirst(std::string& text, std::string_view macro, const std::string& value) {
+    const std::size_t at = text.find(macro);
+    if (at != std::string::npos) text.replace(at, macro.size(), value);
+}
+
+}  // namespace
+
+std::string ExpandMacros(std::string_view text, const MacroValues& values) {
+    std::string result(text);
+    ReplaceFirst(result, "%InstallDir%", values.installDir);
+    ReplaceFirst(result, "%PF%", values.programFiles);
+    ReplaceFirst(result, "%APP%", values.appData);
+    ReplaceFirst(result, "%BaseDir%", values.baseDir);
+    return result;
+}
