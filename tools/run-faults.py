@@ -18,6 +18,7 @@ import hashlib
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 import time
@@ -68,6 +69,29 @@ def run(command, cwd, log, check=True, timeout=None):
     if check and result.returncode != 0:
         sys.exit(f"failed: {' '.join(command)} (see {log})")
     return result.returncode
+
+
+def sync_tree(root, copy):
+    """Makes copy hold the files of the work tree that git does not ignore; unchanged files keep
+    their times, so that a second run builds only what changed."""
+    listed = subprocess.run(["git", "ls-files", "-z", "--cached", "--others", "--exclude-standard"], cwd=root,
+                            capture_output=True, check=True).stdout.decode().split("\0")
+    wanted = {name for name in listed if name and os.path.isfile(os.path.join(root, name))}
+    for name in wanted:
+        source, target = os.path.join(root, name), os.path.join(copy, name)
+        data = open(source, "rb").read()
+        if not os.path.isfile(target) or open(target, "rb").read() != data:
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            shutil.copy2(source, target)
+    for folder, subfolders, files in os.walk(copy):
+        relative = os.path.relpath(folder, copy)
+        if relative == "build" or relative.startswith("build" + os.sep):
+            subfolders[:] = []
+            continue
+        for name in files:
+            path = os.path.normpath(os.path.join(relative, name))
+            if path not in wanted:
+                os.remove(os.path.join(folder, name))
 
 
 def digest_outputs(build):
@@ -133,7 +157,7 @@ def main():
     os.makedirs(source, exist_ok=True)
     open(log, "w").close()
     print(f"scratch copy in {source}, log in {log}", flush=True)
-    run(["rsync", "-a", "--delete", "--exclude", "/build/", "--exclude", "/.git/", ROOT + "/", source + "/"], ROOT, log)
+    sync_tree(ROOT, source)
     native = os.path.join(source, "build", "native")
     windows = os.path.join(source, "build", "windows-x86")
     run(["cmake", "--preset", "native"], source, log)

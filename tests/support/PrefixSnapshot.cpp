@@ -1,0 +1,98 @@
+#include "tests/support/PrefixSnapshot.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace test {
+
+namespace {
+
+// Trees that take minutes to read under Wine, and Wine's own keys, which every new window
+// process rewrites ("Temporary System Parameters").
+const char* const kSkippedKeys[] = {"HKLM\\Software\\Classes", "HKLM\\Software\\Wow6432Node",
+                                    "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Perflib",
+                                    "HKCU\\Software\\Wine"};
+
+void AddFiles(const std::string& folder, const std::vector<std::string>& skipped, PrefixSnapshot& snapshot) {
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+        const std::string path = folder + "\\" + found.cFileName;
+        const auto same = [&](const std::string& other) { return lstrcmpiA(path.c_str(), other.c_str()) == 0; };
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            snapshot[path] = std::to_string(found.nFileSizeLow) + " bytes, written " +
+                             std::to_string(found.ftLastWriteTime.dwHighDateTime) + ":" +
+                             std::to_string(found.ftLastWriteTime.dwLowDateTime);
+        } else if (std::strcmp(found.cFileName, ".") && std::strcmp(found.cFileName, "..") &&
+                   std::none_of(skipped.begin(), skipped.end(), same)) {
+            // A folder's own time changes with what it holds: only its existence counts.
+            snapshot[path] = "folder";
+            AddFiles(path, skipped, snapshot);
+        }
+    }
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+}
+
+// The key's values; with a depth, its subkeys down to that many levels.
+void AddKey(HKEY key, const std::string& path, int depth, PrefixSnapshot& snapshot) {
+    for (const char* skippedKey : kSkippedKeys) {
+        if (lstrcmpiA(path.c_str(), skippedKey) == 0) return;
+    }
+    snapshot[path] = "key";
+    static std::vector<char> name(16384);
+    static std::vector<BYTE> data(1 << 20);
+    for (DWORD index = 0;; ++index) {
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        DWORD size = static_cast<DWORD>(data.size());
+        DWORD type = 0;
+        const LONG result = RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+        if (result == ERROR_NO_MORE_ITEMS) break;
+        if (result != ERROR_SUCCESS) {
+            snapshot[path + " : #" + std::to_string(index)] = "unreadable";
+            continue;
+        }
+        snapshot[path + " : \"" + std::string(name.data(), nameLength) + "\""] =
+            std::to_string(type) + " " + std::string(reinterpret_cast<char*>(data.data()), size);
+    }
+    char child[256];
+    for (DWORD index = 0; depth > 0; ++index) {
+        DWORD length = sizeof(child);
+        if (RegEnumKeyExA(key, index, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        HKEY opened = nullptr;
+        if (RegOpenKeyExA(key, child, 0, KEY_READ, &opened) != ERROR_SUCCESS) continue;
+        AddKey(opened, path + "\\" + child, depth - 1, snapshot);
+        RegCloseKey(opened);
+    }
+}
+
+}  // namespace
+
+PrefixSnapshot TakeSnapshot(const std::vector<std::string>& skipped) {
+    PrefixSnapshot snapshot;
+    AddFiles("C:", skipped, snapshot);
+    for (const auto& [hive, name] : {std::pair{HKEY_CURRENT_USER, "HKCU"}, {HKEY_LOCAL_MACHINE, "HKLM"}}) {
+        // The hive's own values and keys, and all of "Software".
+        AddKey(hive, name, 1, snapshot);
+        HKEY software = nullptr;
+        if (RegOpenKeyExA(hive, "Software", 0, KEY_READ, &software) != ERROR_SUCCESS) continue;
+        AddKey(software, std::string(name) + "\\Software", 1000, snapshot);
+        RegCloseKey(software);
+    }
+    return snapshot;
+}
+
+std::vector<std::string> Changes(const PrefixSnapshot& before, const PrefixSnapshot& after) {
+    std::vector<std::string> changes;
+    for (const auto& [path, held] : before) {
+        const auto now = after.find(path);
+        if (now == after.end() || now->second != held) changes.push_back((now == after.end() ? "- " : "* ") + path);
+    }
+    for (const auto& [path, held] : after) {
+        if (before.count(path) == 0) changes.push_back("+ " + path);
+    }
+    return changes;
+}
+
+}  // namespace test

@@ -1,0 +1,71 @@
+#include "tests/support/Registry.h"
+
+#include <shlwapi.h>
+
+namespace test {
+
+std::optional<RegistryValue> ReadValue(HKEY root, const std::string& path, const char* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+    RegistryValue value;
+    DWORD size = 0;
+    LONG result = RegQueryValueExA(key, name, nullptr, &value.type, nullptr, &size);
+    if (result == ERROR_SUCCESS) {
+        value.bytes.resize(size);
+        result = RegQueryValueExA(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(value.bytes.data()), &size);
+        value.bytes.resize(size);
+    }
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS) return std::nullopt;
+    return value;
+}
+
+std::string ReadString(HKEY root, const std::string& path, const char* name) {
+    const std::optional<RegistryValue> value = ReadValue(root, path, name);
+    return value ? std::string(value->bytes.c_str()) : std::string();
+}
+
+void WriteValue(HKEY root, const std::string& path, const char* name, const std::optional<RegistryValue>& value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    if (value) {
+        // The registry counts a NUL right after string data into the value: store exactly the bytes.
+        const std::string bytes = value->bytes + 'x';
+        RegSetValueExA(key, name, 0, value->type, reinterpret_cast<const BYTE*>(bytes.data()),
+                       static_cast<DWORD>(value->bytes.size()));
+    } else {
+        RegDeleteValueA(key, name);
+    }
+    RegCloseKey(key);
+}
+
+bool KeyExists(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+void DeleteTree(HKEY root, const std::string& path) { SHDeleteKeyA(root, path.c_str()); }
+
+std::string Snapshot(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+    std::string snapshot;
+    char name[16384];
+    std::string data(1 << 16, '\0');
+    for (DWORD index = 0;; ++index) {
+        DWORD nameSize = sizeof name, size = static_cast<DWORD>(data.size()), type = 0;
+        if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        snapshot += std::string(name, nameSize) + "=" + std::to_string(type) + ":" + data.substr(0, size) + "\n";
+    }
+    RegCloseKey(key);
+    return snapshot;
+}
+
+}  // namespace test

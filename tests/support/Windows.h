@@ -1,0 +1,65 @@
+// The windows a test looks at and answers: message boxes and dialogs of other processes, and
+// the program's own dialogs run on the test's thread while a second thread drives them.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support/Processes.h"
+
+namespace test {
+
+std::string TextOf(HWND window);
+void SetText(HWND control, const std::string& text);
+
+// A message box as the user sees it.
+struct SeenBox {
+    std::string caption;
+    std::string text;
+    std::vector<int> buttons;  // ids of the buttons present, of IDOK..IDNO
+    int defaultButton = 0;
+};
+// The visible message box or dialog ("#32770") of the process; null after timeoutMs.
+HWND WaitForBox(DWORD processId, DWORD timeoutMs = 30000);
+SeenBox ReadBox(HWND box);
+// Clicks the button and waits until the box has gone.
+void PressButton(HWND box, int buttonId);
+// Answers the process's boxes with the buttons in order; the boxes seen (fewer when one did
+// not come). For the test's own process, run it on another thread.
+std::vector<SeenBox> AnswerBoxes(DWORD processId, const std::vector<int>& buttons);
+// The same for a started program, which must then end; a missing box or end fails the test.
+std::vector<SeenBox> AnswerBoxes(const Process& process, const std::vector<int>& buttons);
+// Answers every box of the process until it ends: OK, else Cancel, else Yes or No as yes says.
+std::vector<SeenBox> AnswerUntilEnd(const Process& process, bool yes);
+
+// The visible top-level dialog with this caption, of any process; null when there is none.
+HWND VisibleDialog(const char* caption);
+// Fills the notifier's open login dialog (of any process) and presses OK, as a user would.
+void AnswerLoginDialog(HWND dialog, const std::string& user, const std::string& password, bool save);
+
+// Runs run() on this thread; once it has shown a dialog without owner, calls script(dialog)
+// on a driver thread. A script that leaves the dialog open fails the test.
+INT_PTR RunDriven(const std::function<INT_PTR()>& run, const std::function<void(HWND dialog)>& script);
+template <typename Dialog>
+INT_PTR Drive(Dialog& dialog, const std::function<void(HWND dialog)>& script) {
+    return RunDriven([&] { return dialog.Run(GetModuleHandleA(nullptr)); }, script);
+}
+// The visible dialog of thread owned by owner; null after timeoutMs.
+HWND WaitForDialog(DWORD thread, HWND owner, DWORD timeoutMs = 10000);
+// Types text into a control at the end of its text, one WM_CHAR per byte ("\b" deletes).
+void Type(HWND dialog, int id, const std::string& text);
+inline void SetText(HWND dialog, int id, const std::string& text) { SetText(GetDlgItem(dialog, id), text); }
+inline std::string TextOf(HWND dialog, int id) { return TextOf(GetDlgItem(dialog, id)); }
+// Clicks a button and returns once its command has been handled.
+inline void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+// Clicks a button without waiting, for a button that opens a modal window.
+inline void ClickLater(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+inline bool Checked(HWND dialog, int id) { return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+inline bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+
+}  // namespace test
