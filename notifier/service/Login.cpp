@@ -12,12 +12,14 @@ constexpr char kLoginHeaders[] = "Content-Type: application/x-www-form-urlencode
 
 }  // namespace
 
-bool Login(const std::string& userId, const std::string& password, std::string& eid) {
-    return LoginAt(LoginUrl, userId, password, eid);
+bool Login(const std::string& userId, const std::string& password, std::string& eid, bool* unreachable) {
+    return LoginAt(LoginUrl, userId, password, eid, unreachable);
 }
 
-bool LoginAt(const char* url, const std::string& userId, const std::string& password, std::string& eid) {
+bool LoginAt(const char* url, const std::string& userId, const std::string& password, std::string& eid,
+             bool* unreachable) {
     eid.clear();
+    if (unreachable != nullptr) *unreachable = false;
     UrlParts parts;
     const DWORD flags = (SplitUrl(url, parts) && parts.IsHttps()) ? (kLoginFlags | INTERNET_FLAG_SECURE) : kLoginFlags;
 
@@ -27,9 +29,13 @@ bool LoginAt(const char* url, const std::string& userId, const std::string& pass
     std::string body = BuildLoginBody(MailTopUrl, MailSiteHost, userId, password);
     const BOOL sent = HttpSendRequestA(exchange.request.Get(), kLoginHeaders, sizeof(kLoginHeaders) - 1,
                                        body.data(), static_cast<DWORD>(body.size()));
+    const DWORD sendError = GetLastError();
     // The body holds the password: do not leave it in freed memory.
     SecureZeroMemory(body.data(), body.size());
-    if (!sent) return false;
+    if (!sent) {
+        if (unreachable != nullptr) *unreachable = IsUnreachableError(sendError);
+        return false;
+    }
 
     // Any status counts as a response, since a redirect or an error page may carry the
     // session; 0 means no status line arrived at all (a connection closed before it).

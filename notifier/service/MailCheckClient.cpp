@@ -23,6 +23,7 @@ struct MailCheckClient::State {
     std::string sessionCookie;
     std::int32_t newMailCount = 0;
     CheckStatus status = CheckStatus::Ok;
+    bool unreachable = false;
     // Manual reset, not signalled until the client goes; null when it cannot be created.
     const KernelHandle stopEvent{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
 
@@ -33,9 +34,10 @@ struct MailCheckClient::State {
     State(const State&) = delete;
     State& operator=(const State&) = delete;
 
-    void SetStatus(CheckStatus value) {
+    void SetStatus(CheckStatus value, bool serviceUnreachable = false) {
         CriticalSectionLock hold(lock);
         status = value;
+        unreachable = serviceUnreachable;
     }
 
     // One pass: a login only without a cookie, then the query whenever a cookie is held.
@@ -50,10 +52,11 @@ struct MailCheckClient::State {
             cookie = sessionCookie;
         }
         if (cookie.empty()) {
+            bool loginUnreachable = false;
             if (user.empty() || pass.empty()) {
                 SetStatus(CheckStatus::LoginRequired);
-            } else if (!Login(user, pass, cookie)) {
-                SetStatus(CheckStatus::Failed);
+            } else if (!Login(user, pass, cookie, &loginUnreachable)) {
+                SetStatus(CheckStatus::Failed, loginUnreachable);
             } else if (cookie.empty()) {
                 SetStatus(CheckStatus::LoginRequired);
             } else {
@@ -64,8 +67,9 @@ struct MailCheckClient::State {
         SecureZeroMemory(pass.data(), pass.size());
         if (!cookie.empty()) {
             std::int32_t count = 0;
-            const CheckStatus result = QueryNewMail(cookie, count, stopEvent.Get());
-            SetStatus(result);
+            bool queryUnreachable = false;
+            const CheckStatus result = QueryNewMail(cookie, count, stopEvent.Get(), &queryUnreachable);
+            SetStatus(result, queryUnreachable);
             CriticalSectionLock hold(lock);
             newMailCount = count;
         }
@@ -147,6 +151,11 @@ CheckStatus MailCheckClient::GetStatus() const {
 std::int32_t MailCheckClient::GetNewMailCount() const {
     CriticalSectionLock hold(state_->lock);
     return state_->status == CheckStatus::Ok ? state_->newMailCount : 0;
+}
+
+bool MailCheckClient::ServiceUnreachable() const {
+    CriticalSectionLock hold(state_->lock);
+    return state_->status == CheckStatus::Failed && state_->unreachable;
 }
 
 bool MailCheckClient::StartCheck() {

@@ -32,6 +32,9 @@ public:
     CheckStatus GetStatus() const;
     // The count of the last pass when its status is Ok, else 0.
     std::int32_t GetNewMailCount() const;
+    // True when the last pass failed because the service could not be reached at all (no
+    // name, no connection, offline), which a change of the network may mend.
+    bool ServiceUnreachable() const;
 
     // Starts a pass on a new worker thread. False when a pass is still running (the
     // request is dropped) or the thread cannot be created (the next call tries again).

@@ -15,12 +15,14 @@ std::string BuildArrivalHeaders(const std::string& eid) {
     return "Content-type: application/x-www-form-urlencoded\r\nCookie: EID=" + eid + "\r\n";
 }
 
-CheckStatus QueryNewMail(const std::string& eid, std::int32_t& count, HANDLE stopEvent) {
-    return QueryNewMailAt(ArrivalUrl, eid, count, stopEvent);
+CheckStatus QueryNewMail(const std::string& eid, std::int32_t& count, HANDLE stopEvent, bool* unreachable) {
+    return QueryNewMailAt(ArrivalUrl, eid, count, stopEvent, unreachable);
 }
 
-CheckStatus QueryNewMailAt(const char* url, const std::string& eid, std::int32_t& count, HANDLE stopEvent) {
+CheckStatus QueryNewMailAt(const char* url, const std::string& eid, std::int32_t& count, HANDLE stopEvent,
+                           bool* unreachable) {
     count = 0;
+    if (unreachable != nullptr) *unreachable = false;
     PostExchange exchange;
     if (!exchange.Open(url, kQueryFlags, stopEvent)) return CheckStatus::Failed;
 
@@ -29,6 +31,7 @@ CheckStatus QueryNewMailAt(const char* url, const std::string& eid, std::int32_t
     char body[] = "u=recent&s=st&v=51";
     if (!HttpSendRequestA(exchange.request.Get(), headers.data(), static_cast<DWORD>(headers.size()), body,
                           sizeof(body) - 1)) {
+        if (unreachable != nullptr) *unreachable = IsUnreachableError(GetLastError());
         return CheckStatus::Failed;
     }
     if (GetStatusCode(exchange.request.Get()) != 200) return CheckStatus::Failed;

@@ -13,8 +13,11 @@ std::string BuildArrivalHeaders(const std::string& eid);
 
 // Posts the query to ArrivalUrl with the cookie and parses the reply's first line.
 // The count is 0 unless the result is Ok. A signalled stop event ends the exchange
-// before the send (Failed) or ends the read (the text so far is parsed).
-CheckStatus QueryNewMail(const std::string& eid, std::int32_t& count, HANDLE stopEvent = nullptr);
+// before the send (Failed) or ends the read (the text so far is parsed). *unreachable (if
+// given) tells whether a Failed came from a service that could not be reached at all.
+CheckStatus QueryNewMail(const std::string& eid, std::int32_t& count, HANDLE stopEvent = nullptr,
+                         bool* unreachable = nullptr);
 
 // The same exchange against another query URL.
-CheckStatus QueryNewMailAt(const char* url, const std::string& eid, std::int32_t& count, HANDLE stopEvent);
+CheckStatus QueryNewMailAt(const char* url, const std::string& eid, std::int32_t& count, HANDLE stopEvent,
+                           bool* unreachable = nullptr);

@@ -12,6 +12,11 @@ DWORD GetStatusCode(HINTERNET request) {
     return status;
 }
 
+bool IsUnreachableError(DWORD error) {
+    return error == ERROR_INTERNET_NAME_NOT_RESOLVED || error == ERROR_INTERNET_CANNOT_CONNECT ||
+           error == ERROR_INTERNET_DISCONNECTED;
+}
+
 bool IsStopRequested(HANDLE stopEvent) {
     return stopEvent != nullptr && WaitForSingleObject(stopEvent, 0) == WAIT_OBJECT_0;
 }

@@ -35,5 +35,9 @@ bool ReadResponseBody(HINTERNET request, ResponseBody& body, HANDLE stopEvent);
 // The index-th Set-Cookie header's first name/value pair; false when it is absent.
 bool ReadSetCookie(HINTERNET request, DWORD index, std::string& name, std::string& value);
 
+// True when a failed send's error says the server was never reached: its name did not
+// resolve, no connection could be made, or the machine is offline.
+bool IsUnreachableError(DWORD error);
+
 // True when the event is given and signalled (checked without waiting).
 bool IsStopRequested(HANDLE stopEvent);

@@ -14,6 +14,10 @@ struct CheckCycleState {
     // The end of the running pass announces as a re-fetch does.
     bool manualRefetch = false;
     bool loginDialogOpen = false;
+    // The last shown pass could not reach the service: the network's return checks early.
+    bool waitingForNetwork = false;
+    // A wake-up since the last suspend has been handled.
+    bool resumeHandled = false;
 
     void Started() { pass = Pass::Running; }
     // The running pass has reported: true when its result is to be shown.

@@ -22,6 +22,14 @@ PassFollowUp FollowUpFor(CheckStatus status) {
     return PassFollowUp::Nothing;
 }
 
+bool OncePerInterval::Allow(std::uint32_t nowMs) {
+    // Unsigned difference: right across the tick count's wrap.
+    if (anyAllowed_ && nowMs - lastAllowedMs_ < intervalMs_) return false;
+    anyAllowed_ = true;
+    lastAllowedMs_ = nowMs;
+    return true;
+}
+
 std::string NewMailPopupText(std::int32_t count) {
     char text[64];
     std::snprintf(text, sizeof(text), "新着メールが %d 件あります", static_cast<int>(count));

@@ -39,3 +39,23 @@ std::string NoNewMailPopupText();
 inline constexpr unsigned kAnnouncementMs = 6000;
 // Interval from the end of a pass to the next automatic one.
 inline constexpr unsigned kNextCheckMs = 300000;
+
+// An early pass (after a wake-up, or when the network returns after a pass that could not
+// reach the service) starts this long after its event, once the network has settled.
+inline constexpr unsigned kEarlyPassSettleMs = 3000;
+// A network that comes and goes starts at most one early pass per this interval.
+inline constexpr unsigned kNetworkPassIntervalMs = 30000;
+
+// Lets an event through at most once per interval of a millisecond tick count that wraps
+// around (GetTickCount's, after 49.7 days).
+class OncePerInterval {
+public:
+    explicit constexpr OncePerInterval(std::uint32_t intervalMs) : intervalMs_(intervalMs) {}
+    // True, and the interval starts again, when none was let through in the interval before now.
+    bool Allow(std::uint32_t nowMs);
+
+private:
+    std::uint32_t intervalMs_;
+    bool anyAllowed_ = false;
+    std::uint32_t lastAllowedMs_ = 0;
+};

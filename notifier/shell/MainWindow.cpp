@@ -49,6 +49,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_POPUP_MOUSE:
             OnPopupMouse(wParam, lParam);
             return 0;
+        case WM_POWERBROADCAST:
+            OnPowerBroadcast(wParam);
+            return TRUE;
+        case WM_NETWORK_CHANGED:
+            OnNetworkChanged();
+            return 0;
     }
     return DefWindowProcA(window_, message, wParam, lParam);
 }
@@ -64,6 +70,7 @@ void MainWindow::OnCreate() {
     popup_.Create(instance_);
     popup_.SetNotifyTarget(window_, WM_POPUP_MOUSE);
 
+    networkWatcher_.Start(window_, WM_NETWORK_CHANGED);
     client_.SetNotifyTarget(window_, WM_CHECK_DONE);
     client_.SetSessionCookie(settingsStore.ReadSessionCookie());
     loginDialog_.loginUserId = settingsStore.ReadUserId();
@@ -71,6 +78,7 @@ void MainWindow::OnCreate() {
 }
 
 void MainWindow::OnDestroy() {
+    networkWatcher_.Stop();
     tray_.Remove();
     popup_.Destroy();
     trayMenu_.Destroy();

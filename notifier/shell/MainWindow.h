@@ -13,6 +13,7 @@
 #include "notifier/settings/LoginDialog.h"
 #include "notifier/shell/CheckCycleState.h"
 #include "notifier/shell/CheckRules.h"
+#include "notifier/shell/NetworkChangeWatcher.h"
 #include "notifier/shell/ShellEffects.h"
 #include "notifier/ui/PopupWindow.h"
 #include "notifier/ui/TrayIcon.h"
@@ -27,6 +28,7 @@ public:
     static constexpr UINT WM_TRAY_NOTIFY = WM_USER + 1;  // the tray icon's mouse events
     static constexpr UINT WM_CHECK_DONE = WM_USER + 2;   // a check pass has ended (sent)
     static constexpr UINT WM_POPUP_MOUSE = WM_USER + 3;  // the popup's mouse events (sent)
+    static constexpr UINT WM_NETWORK_CHANGED = WM_USER + 4;  // an IP address came or changed
 
     // Timers.
     static constexpr UINT_PTR TIMER_TRAY_ADD = 1;    // retries adding the tray icon
@@ -71,6 +73,8 @@ private:
     void RestoreTrayIcon();
     void OnTrayNotify(LPARAM mouseMessage);
     void OnPopupMouse(WPARAM wParam, LPARAM lParam);
+    void OnPowerBroadcast(WPARAM event);
+    void OnNetworkChanged();
     // Greys the command's item while the dialog runs.
     template <typename RunDialog>
     void RunMenuDialog(UINT command, RunDialog run);
@@ -78,6 +82,11 @@ private:
     // The check cycle.
     void StartCheck();
     void OnCheckDone();
+    // True when an automatic pass may start now: none runs, the login dialog is not open,
+    // and checking has not stopped for a login.
+    bool AutomaticPassAllowed() const;
+    // Brings the next automatic pass forward to the settle time from now.
+    void ScheduleEarlyPass();
     void Announce(ShownResult previous);
     void StoreSessionCookieIfAsked();
     void PromptLogin();
@@ -97,6 +106,8 @@ private:
     TrayMenu trayMenu_;
     UINT defaultCommand_ = 0;
     CheckCycleState cycle_;
+    NetworkChangeWatcher networkWatcher_;
+    OncePerInterval networkPasses_{kNetworkPassIntervalMs};
     // Broadcast by the shell when the taskbar is created anew, its icons lost.
     UINT taskbarCreatedMessage_ = 0;
 };

@@ -34,6 +34,7 @@ void MainWindow::OnCheckDone() {
 
     lastStatus_ = status;
     lastCount_ = count;
+    cycle_.waitingForNetwork = client_.ServiceUnreachable();
     tray_.Update(lastStatus_, lastCount_);
     Announce(previous);
     cycle_.manualRefetch = false;
@@ -54,6 +55,36 @@ void MainWindow::OnCheckDone() {
         case PassFollowUp::Nothing:
             break;
     }
+}
+
+bool MainWindow::AutomaticPassAllowed() const {
+    return cycle_.pass == CheckCycleState::Pass::Idle && !cycle_.loginDialogOpen &&
+           lastStatus_ != CheckStatus::LoginRequired;
+}
+
+void MainWindow::ScheduleEarlyPass() {
+    // The five-minute timer's pass, brought forward; its end arms the timer again as usual.
+    SetTimer(window_, TIMER_NEXT_CHECK, kEarlyPassSettleMs, nullptr);
+}
+
+void MainWindow::OnPowerBroadcast(WPARAM event) {
+    switch (event) {
+        case PBT_APMSUSPEND:
+            cycle_.resumeHandled = false;
+            break;
+        // A wake-up sends the automatic resume, and the other one too when a user is there.
+        case PBT_APMRESUMEAUTOMATIC:
+        case PBT_APMRESUMESUSPEND:
+            if (cycle_.resumeHandled) break;
+            cycle_.resumeHandled = true;
+            if (AutomaticPassAllowed()) ScheduleEarlyPass();
+            break;
+    }
+}
+
+void MainWindow::OnNetworkChanged() {
+    if (!cycle_.waitingForNetwork || !AutomaticPassAllowed()) return;
+    if (networkPasses_.Allow(GetTickCount())) ScheduleEarlyPass();
 }
 
 void MainWindow::Announce(ShownResult previous) {

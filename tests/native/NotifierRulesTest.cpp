@@ -148,6 +148,15 @@ TEST(CheckRules, WhatAPassAnnouncesAndWhatFollows) {
     EXPECT_EQ(FollowUpFor(static_cast<CheckStatus>(4)), PassFollowUp::Nothing);
     EXPECT_EQ(NewMailPopupText(2147483647), NewMailPopup(2147483647));
     EXPECT_EQ(NoNewMailPopupText(), kNoNewMail);
+
+    // One early pass per interval for a flapping network, right across the tick count's wrap.
+    OncePerInterval networkPasses(kNetworkPassIntervalMs);
+    const std::uint32_t start = 0xFFFFC000u;
+    EXPECT_TRUE(networkPasses.Allow(start));
+    EXPECT_FALSE(networkPasses.Allow(start + 1));
+    EXPECT_FALSE(networkPasses.Allow(start + kNetworkPassIntervalMs - 1));
+    EXPECT_TRUE(networkPasses.Allow(start + kNetworkPassIntervalMs));
+    EXPECT_FALSE(networkPasses.Allow(start + kNetworkPassIntervalMs));
 }
 
 TEST(TrayRules, IconAndTooltipForEveryStatusCutNeverInsideACharacter) {

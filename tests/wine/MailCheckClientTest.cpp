@@ -83,17 +83,7 @@ TEST_F(MailCheck, ALoginOnlyWithoutACookieAndTheCookieKeptUntilNewCredentials) {
     EXPECT_EQ(std::make_pair(sim::RequestCount("login"), sim::RequestCount("arrival")), std::make_pair(2, 3));
 }
 
-// The system's proxy setting, which every exchange follows, pointed at a proxy: the way to make
-// the connection or the name lookup fail while the service hosts are fixed by the build.
-struct SystemProxy {
-    static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-    explicit SystemProxy(const std::string& server)
-        : enable(HKEY_CURRENT_USER, kKey, "ProxyEnable", test::RegistryValue{REG_DWORD, test::Dword(1)}),
-          proxy(HKEY_CURRENT_USER, kKey, "ProxyServer", test::Sz(server)) {}
-    test::SavedValue enable, proxy;
-};
-
-TEST_F(MailCheck, EveryFaultOfTheNetworkOrTheServiceEndsThePassWithItsStatusAndNoOldCount) {
+TEST_F(MailCheck, EveryFaultEndsThePassWithItsStatusNoOldCountAndWhetherTheServiceWasInReach) {
     const Result failed{CheckStatus::Failed, 0};
     const std::string longCookie(8192, 'h');
     const struct {
@@ -105,6 +95,7 @@ TEST_F(MailCheck, EveryFaultOfTheNetworkOrTheServiceEndsThePassWithItsStatusAndN
     } faults[] = {
         {"connection refused", {}, {failed}, "127.0.0.1:1"},
         {"name not resolved", {}, {failed}, "mewlark-no-such-host.invalid:8080"},
+        {"login connection refused", {}, {failed}, "127.0.0.1:1", "login"},
         // WinINet sends a request again after a reset: drop every attempt.
         {"reset before the headers", [](sim::Reply& r) { r.drop = "before-headers", r.times = 5; }, {failed}},
         {"login reset before the headers", [](sim::Reply& r) { r.drop = "before-headers", r.times = 5; }, {failed},
@@ -148,11 +139,13 @@ TEST_F(MailCheck, EveryFaultOfTheNetworkOrTheServiceEndsThePassWithItsStatusAndN
             fault.arrange(reply);
             sim::Script(fault.target, reply);
         }
-        std::optional<SystemProxy> proxy;
+        std::optional<test::SystemProxy> proxy;
         if (fault.proxy) proxy.emplace(fault.proxy);
         RunPass();
         EXPECT_NE(std::find(fault.outcomes.begin(), fault.outcomes.end(), seen), fault.outcomes.end())
             << "status " << static_cast<int>(seen.first) << ", count " << seen.second;
+        // Only a service out of reach is one that the network's return may bring back.
+        EXPECT_EQ(client->ServiceUnreachable(), fault.proxy != nullptr);
     }
 }
 

@@ -91,6 +91,8 @@ protected:
     bool WaitForPasses(int n) {
         return PumpUntil([&] { return Passes() >= n; }, 20000);
     }
+    // The passes once an early pass, if one was scheduled, would have ended.
+    int PassesAfterSettling() { return PumpFor(kEarlyPassSettleMs + 1000), Passes(); }
     LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam = 0) { return SendMessageA(window->Window(), message, wParam, lParam); }
     // What the tray and the popup show: icon, tooltip, and the popup's text while visible.
     std::tuple<HICON, std::string, std::string> Shown() const {
@@ -206,6 +208,80 @@ TEST_F(CheckCycle, ALoginIsCheckedAtOnceItsSessionKeptOnlyWhenSavedAndClosingWhi
     ASSERT_TRUE(WaitForPasses(6));
     EXPECT_EQ(window->Window(), nullptr);
     EXPECT_EQ(settingsStore.ReadUserId(), "carol");
+}
+
+TEST_F(CheckCycle, AWakeUpChecksOnceAfterTheSettleTimeButNotWhileAPassRunsOrLoggedOut) {
+    StoreSession("alice", 3);
+    Start();
+    ASSERT_TRUE(WaitForPasses(1));
+    const auto wake = [&] {
+        for (const WPARAM event : {PBT_APMSUSPEND, PBT_APMRESUMEAUTOMATIC, PBT_APMRESUMESUSPEND}) {
+            EXPECT_EQ(Send(WM_POWERBROADCAST, event), TRUE);
+        }
+    };
+
+    // The count unchanged since before the sleep: a quiet pass, and the timer armed again.
+    window->Popup().HideNow();
+    Send(WM_POWERBROADCAST, PBT_APMSUSPEND);
+    Send(WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC);
+    PumpFor(kEarlyPassSettleMs - 1000);
+    EXPECT_EQ(Passes(), 1) << "not before the network has settled";
+    ASSERT_TRUE(WaitForPasses(2));
+    Send(WM_POWERBROADCAST, PBT_APMRESUMESUSPEND);  // the user comes back to the woken machine
+    EXPECT_EQ(PassesAfterSettling(), 2) << "one pass per wake-up";
+    EXPECT_EQ(std::make_pair(Shown(), effects.plays), std::make_pair(Showing(IconNewMail, NewMailTip(3), ""), 1));
+    EXPECT_TRUE(TimerArmed());
+
+    sim::Reply slow;
+    slow.body = "3\r\n";
+    slow.delayMs = 2000;
+    sim::Script("arrival", slow);
+    Send(WM_COMMAND, IDM_REFETCH);
+    wake();
+    ASSERT_TRUE(WaitForPasses(3));
+    EXPECT_EQ(PassesAfterSettling(), 3) << "a wake-up while a pass runs";
+
+    Send(WM_COMMAND, IDM_LOGOUT);
+    ASSERT_TRUE(WaitForPasses(4));
+    wake();
+    EXPECT_EQ(PassesAfterSettling(), 4) << "a wake-up while logged out";
+    EXPECT_EQ(sim::RequestCount("arrival"), 3);
+}
+
+TEST_F(CheckCycle, TheNetworksReturnChecksOnceAfterAPassThatCouldNotReachTheServiceAtMostEvery30s) {
+    StoreSession("alice", 3);
+    Start();
+    ASSERT_TRUE(WaitForPasses(1));
+    const auto networkChanges = [&] {
+        for (int i = 0; i < 3; ++i) Send(MainWindow::WM_NETWORK_CHANGED, 0);
+        return PassesAfterSettling();
+    };
+    const auto refetchWithoutNetwork = [&](int passes) {
+        SystemProxy offline("127.0.0.1:1");
+        window->Popup().HideNow();
+        Send(WM_COMMAND, IDM_REFETCH);
+        return WaitForPasses(passes) && Shown() == Showing(IconError, kFailureTip, "");
+    };
+
+    EXPECT_EQ(networkChanges(), 1) << "after a pass that reached the service";
+    sim::Reply broken;
+    broken.status = 500;
+    sim::Script("arrival", broken);
+    Send(WM_COMMAND, IDM_REFETCH);
+    ASSERT_TRUE(WaitForPasses(2));
+    EXPECT_EQ(networkChanges(), 2) << "after a failure of the service itself";
+
+    ASSERT_TRUE(refetchWithoutNetwork(3));
+    sim::SetCount("alice", 5);
+    for (int i = 0; i < 3; ++i) Send(MainWindow::WM_NETWORK_CHANGED, 0);
+    ASSERT_TRUE(WaitForPasses(4));
+    EXPECT_EQ(std::make_pair(Shown(), effects.plays), std::make_pair(Showing(IconNewMail, NewMailTip(5), NewMailPopup(5)), 2));
+    EXPECT_EQ(PassesAfterSettling(), 4) << "one pass for three notifications";
+    EXPECT_TRUE(TimerArmed());
+
+    // The network drops and comes back within 30 s: the timer's pass, not another early one.
+    ASSERT_TRUE(refetchWithoutNetwork(5));
+    EXPECT_EQ(networkChanges(), 5);
 }
 
 TEST_F(CheckCycle, TheTrayIconIsAddedIdleRetriedUntilTheShellTakesItAndBackOnANewTaskbar) {
