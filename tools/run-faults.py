@@ -152,8 +152,8 @@ def main():
         if count != 1:
             sys.exit(f"fault {fault.ident}: its text occurs {count} times in {fault.path}")
 
-    source = os.path.join(args.scratch, "src")
-    log = os.path.join(args.scratch, "run.log")
+    source = os.path.join(os.path.abspath(args.scratch), "src")
+    log = os.path.join(os.path.abspath(args.scratch), "run.log")
     os.makedirs(source, exist_ok=True)
     open(log, "w").close()
     print(f"scratch copy in {source}, log in {log}", flush=True)
