@@ -81,6 +81,13 @@ TEST_F(Exchange, TheLoginTakesTheFirstEidCookieOfAnyReplyWithoutFollowingItAndFa
     EXPECT_EQ(eid, "");
     EXPECT_TRUE(Login("user", "wrong", eid)) << "a wrong password is a response without a session";
     EXPECT_EQ(eid, "");
+
+    // A connection closed before any reply is no response (WinINet may take it for one).
+    sim::Reply closed;
+    closed.stall = "before-headers", closed.stallMs = 1;
+    sim::Script("login", closed);
+    const std::string plain = "http://localhost:" + std::to_string(MEWLARK_SIM_HTTP_PORT) + "/certify-cgi/login.cgi";
+    EXPECT_FALSE(LoginAt(plain.c_str(), "user", "pass", eid));
 }
 
 TEST_F(Exchange, OnlyA200ReplyCountsAndAStopOrSilenceEndsTheQuery) {
