@@ -148,6 +148,7 @@ TEST(CheckRules, WhatAPassAnnouncesAndWhatFollows) {
     EXPECT_EQ(FollowUpFor(static_cast<CheckStatus>(4)), PassFollowUp::Nothing);
     EXPECT_EQ(NewMailPopupText(2147483647), NewMailPopup(2147483647));
     EXPECT_EQ(NoNewMailPopupText(), kNoNewMail);
+    EXPECT_EQ(std::make_pair(kNextCheckMs, kAnnouncementMs), std::make_pair(300000u, 6000u)) << "five minutes, six seconds";
 
     // One early pass per interval for a flapping network, right across the tick count's wrap.
     OncePerInterval networkPasses(kNetworkPassIntervalMs);
