@@ -91,13 +91,14 @@ protected:
         RemoveTree(programs + "\\" + kId);
     }
 
-    // The full script of this test product; commands end with a bare word, so that the
-    // profile reader keeps their quotes.
-    std::string Script() const {
+    // The full script of this test product, or one without "Start" and the post-install
+    // commands; commands end with a bare word, so that the profile reader keeps their quotes.
+    std::string Script(bool start = true, bool postInstall = true) const {
         return "[init]\r\nProductID=" + kId + "\r\nProductTitle=" + kTitle + "\r\nInstallDir=" + install +
-               "\r\nUniqueName=" + kId + "\r\nStart=\"%InstallDir%\\probe.exe\" \"" + temp + "\\start.txt\" 0\r\n"
-               "[PreInstallExec]\r\nExec0=\"%BaseDir%\\probe.exe\" \"" + temp + "\\pre.txt\" 0\r\n"
-               "[InstallExec]\r\nExec3=&\"%InstallDir%\\probe.exe\" \"" + temp + "\\post.txt\" 0\r\n"
+               "\r\nUniqueName=" + kId + "\r\n" +
+               (start ? "Start=\"%InstallDir%\\probe.exe\" \"" + temp + "\\start.txt\" 0\r\n" : "") +
+               "[PreInstallExec]\r\nExec0=\"%BaseDir%\\probe.exe\" \"" + temp + "\\pre.txt\" 0\r\n" +
+               (postInstall ? "[InstallExec]\r\nExec3=&\"%InstallDir%\\probe.exe\" \"" + temp + "\\post.txt\" 0\r\n" : "") +
                "[InstallRegistry]\r\n"
                "HKCU," + kKey + ",Name,,text,u\r\n"
                "HKLM," + kKey + ",,,,u\r\n"
@@ -177,7 +178,17 @@ TEST_F(SetupProgram, InstallsEverythingTheScriptListsAndUninstallsItThroughItsCo
     EXPECT_EQ(ReadText(temp + "\\pre.txt").find("done"), ReadText(temp + "\\pre.txt").size() - 6);
     EXPECT_FALSE(IsFile(temp + "\\start.txt"));
 
+    // Without "Start", a completion box only when no post-install command runs either.
+    WriteText(source + "\\setup.ini", Script(false));
+    EXPECT_EQ(AnswerBoxes(Run(Setup()), {}).size(), 0u);
+    WriteText(source + "\\setup.ini", Script(false, false));
+    seen = AnswerBoxes(Run(Setup()), {IDOK});
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(std::tie(seen[0].caption, seen[0].text, seen[0].buttons),
+              std::make_tuple(kTitle, "\"" + kTitle + Cp932(u8"\" のインストールが完了しました。"), std::vector<int>{IDOK}));
+
     // A second install over the first, "Start" answered Yes: the log holds only this one.
+    WriteText(source + "\\setup.ini", Script());
     seen = AnswerBoxes(Run(Setup()), {IDYES});
     EXPECT_EQ(seen.size(), 1u);
     const Lines second = LogEntries(Log());
@@ -215,7 +226,7 @@ TEST_F(SetupProgram, InstallsEverythingTheScriptListsAndUninstallsItThroughItsCo
     EXPECT_TRUE(IsFolder(programs));
     EXPECT_FALSE(IsFile(data + "\\a.dat"));
     EXPECT_TRUE(IsFolder(data + "\\keep"));
-    EXPECT_EQ(ReadText(calls), "register\r\nregister\r\nunregister\r\n");
+    EXPECT_EQ(ReadText(calls), "register\r\nregister\r\nregister\r\nregister\r\nunregister\r\n") << "four installs";
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kKey, "Name").has_value());
     EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, kKey, "Upper").has_value());
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kKey + "\\OnlyDefault"));

@@ -79,6 +79,7 @@ TEST_F(Popup, ForwardsEveryMouseMessageAndNothingElse) {
     EXPECT_EQ(forwarded, mouse);
     MSG forged{};
     EXPECT_FALSE(popup.IsOwnMouseEvent(reinterpret_cast<WPARAM>(&popup), reinterpret_cast<LPARAM>(&forged)));
+    EXPECT_FALSE(popup.IsOwnMouseEvent(reinterpret_cast<WPARAM>(&popup), 0)) << "none in flight";
 }
 
 }  // namespace
