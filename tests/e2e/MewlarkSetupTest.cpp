@@ -84,6 +84,8 @@ protected:
         SetEnvironmentVariableA("SETUP_TEST_CALLS", calls.c_str());
     }
     void TearDown() override {
+        // The detached post-install command writes into the scratch folder until it ends.
+        if (IsFile(temp + "\\post.txt")) ProbeFinished(temp + "\\post.txt");
         SetEnvironmentVariableA("SETUP_TEST_CALLS", nullptr);
         DeleteTree(HKEY_CURRENT_USER, kKey);
         DeleteTree(HKEY_LOCAL_MACHINE, kKey);
@@ -98,7 +100,7 @@ protected:
                "\r\nUniqueName=" + kId + "\r\n" +
                (start ? "Start=\"%InstallDir%\\probe.exe\" \"" + temp + "\\start.txt\" 0\r\n" : "") +
                "[PreInstallExec]\r\nExec0=\"%BaseDir%\\probe.exe\" \"" + temp + "\\pre.txt\" 0\r\n" +
-               (postInstall ? "[InstallExec]\r\nExec3=&\"%InstallDir%\\probe.exe\" \"" + temp + "\\post.txt\" 0\r\n" : "") +
+               (postInstall ? "[InstallExec]\r\nExec3=&\"%BaseDir%\\probe.exe\" \"" + temp + "\\post.txt\" 3000\r\n" : "") +
                "[InstallRegistry]\r\n"
                "HKCU," + kKey + ",Name,,text,u\r\n"
                "HKLM," + kKey + ",,,,u\r\n"
@@ -177,6 +179,7 @@ TEST_F(SetupProgram, InstallsEverythingTheScriptListsAndUninstallsItThroughItsCo
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kEntry, "UninstallString"), "\"" + install + "\\uninstall.exe\" /u");
     EXPECT_EQ(ReadText(temp + "\\pre.txt").find("done"), ReadText(temp + "\\pre.txt").size() - 6);
     EXPECT_FALSE(IsFile(temp + "\\start.txt"));
+    EXPECT_EQ(ReadText(temp + "\\post.txt").find("done"), std::string::npos) << "the \"&\" command was not waited for";
 
     // Without "Start", a completion box only when no post-install command runs either.
     WriteText(source + "\\setup.ini", Script(false));
