@@ -39,7 +39,8 @@ public:
 
     // The whole installation from the script; every outcome is shown to the user.
     void Install();
-    // The uninstall in the relaunched copy; true when it completed.
+    // The uninstall in the relaunched copy; true when it completed. When it did not, the
+    // caller lists the product for uninstall again.
     bool Uninstall();
     // Starts a temporary copy of this program with "/ux" and the script's path.
     void RelaunchForUninstall();

@@ -22,7 +22,6 @@ bool TInstallerBase::Uninstall() {
     if (FAlreadyRunning) {
         ShowWarning("\"" + FProductTitle + "\" が起動中のためアンインストールできません。\r\n\"" + FProductTitle +
                     "\" を終了させてもう一度実行してください。");
-        RegisterUninstallEntry(true);
         return false;
     }
     try {
@@ -36,7 +35,6 @@ bool TInstallerBase::Uninstall() {
             MessageBoxA(nullptr, text.c_str(), FProductTitle.c_str(), MB_ICONINFORMATION);
         }
     } catch (const std::exception& error) {
-        RegisterUninstallEntry(true);
         MessageBoxA(nullptr, error.what(), nullptr, MB_ICONERROR);
         return false;
     }
