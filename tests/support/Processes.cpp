@@ -20,6 +20,24 @@ void ForEachProcess(const std::function<bool(const PROCESSENTRY32&)>& visit) {
     CloseHandle(snapshot);
 }
 
+// The job of every process the tests start, and of what those start in turn: it ends them all
+// when the test program ends, so that a failed test leaves no program behind (such as a
+// notepad showing a log) to hold CTest's output pipe open.
+HANDLE TestProcessJob() {
+    static const HANDLE job = [] {
+        // Wine starts the desktop's process (explorer.exe /desktop, which also serves the shell's
+        // windows to COM) from the first process that needs the desktop: this one, before any
+        // process joins the job, so that the job's end does not take the desktop with it.
+        GetDesktopWindow();
+        const HANDLE created = CreateJobObjectA(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+        return created;
+    }();
+    return job;
+}
+
 }  // namespace
 
 Process& Process::operator=(Process&& other) noexcept {
@@ -54,12 +72,14 @@ Process Process::Start(const std::string& commandLine, const std::string& tempDi
     PROCESS_INFORMATION info{};
     std::string line = commandLine;
     // Started in its temporary folder: a path from the drive's root stays on drive C:.
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0,
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
                         environment.empty() ? nullptr : environment.data(), tempDir.empty() ? nullptr : tempDir.c_str(),
                         &startup, &info)) {
         ADD_FAILURE() << "cannot start " << commandLine << ": " << GetLastError();
         return Process();
     }
+    AssignProcessToJobObject(TestProcessJob(), info.hProcess);
+    ResumeThread(info.hThread);
     CloseHandle(info.hThread);
     return Process(info.hProcess, info.dwProcessId);
 }
