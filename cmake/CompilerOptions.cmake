@@ -16,8 +16,12 @@ endif()
 
 if(WIN32)
   target_compile_definitions(mewlark_options INTERFACE
-    WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)
+    WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0600 WINVER=0x0600 _WIN32_IE=0x0600)
   if(CMAKE_CXX_COMPILER_ID MATCHES "GNU")
+    # Vista is the oldest system the programs run on (they import its functions): declared in
+    # the PE header, so that an older one refuses them as no valid program of its own.
+    target_link_options(mewlark_options INTERFACE
+      -Wl,--major-os-version,6,--minor-os-version,0,--major-subsystem-version,6,--minor-subsystem-version,0)
     # Small release programs: size-optimised, unused sections dropped, stripped.
     target_compile_options(mewlark_options INTERFACE $<$<CONFIG:Release>:-Os -ffunction-sections -fdata-sections>)
     target_link_options(mewlark_options INTERFACE -static $<$<CONFIG:Release>:-s -Wl,--gc-sections>)

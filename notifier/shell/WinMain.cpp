@@ -18,22 +18,32 @@ AppModule appModule;
 
 // After closing a running notifier, "Stop" returns no sooner than this.
 constexpr DWORD kStopGraceMs = 1500;
-// ... and no later than this while the notifier's process ends: beyond the 10 s its check
-// client waits for a stalled pass, so that a setup after "Stop" finds its file free.
+// ... and no later than this, from the close on: beyond the 10 s its check client waits for a
+// stalled pass, so that a setup after "Stop" finds its file free, and bounded when the notifier
+// does not answer.
 constexpr DWORD kStopEndWaitMs = 15000;
+// How often the window is looked for when the notifier's process cannot be waited for.
+constexpr DWORD kStopPollMs = 100;
 
 void StopRunningNotifier() {
     const HWND running = FindWindowA(MainWindow::kClassName, nullptr);
     if (running == nullptr) return;
     DWORD processId = 0;
     GetWindowThreadProcessId(running, &processId);
-    // Null when not ours to wait for (another user's, or an elevated one): then only the grace.
+    // Null when not ours to wait for (another user's, or an elevated one).
     const KernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
-    SendMessageA(running, WM_CLOSE, 0, 0);
-    const DWORD closed = GetTickCount();
-    if (process) WaitForSingleObject(process.Get(), kStopEndWaitMs);
-    const DWORD waited = GetTickCount() - closed;
-    if (waited < kStopGraceMs) Sleep(kStopGraceMs - waited);
+    const ULONGLONG closed = GetTickCount64();
+    const auto elapsed = [closed] { return static_cast<DWORD>(GetTickCount64() - closed); };
+    DWORD_PTR result = 0;
+    // A hung notifier is not waited for; one that handles messages slowly within the bound.
+    SendMessageTimeoutA(running, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, kStopEndWaitMs, &result);
+    if (process) {
+        if (elapsed() < kStopEndWaitMs) WaitForSingleObject(process.Get(), kStopEndWaitMs - elapsed());
+    } else {
+        // Its window goes when its main window is destroyed; the process follows within the grace.
+        while (IsWindow(running) && elapsed() < kStopEndWaitMs) Sleep(kStopPollMs);
+    }
+    if (elapsed() < kStopGraceMs) Sleep(kStopGraceMs - elapsed());
 }
 
 // Acts on "Stop", "UnsetAutoStart" or "SetAutoStart" in the command line after the program

@@ -15,19 +15,31 @@
 #include "setup/engine/SetupError.h"
 #include "setup/script/ScriptText.h"
 
-bool ExecCommand(const std::string& command, bool wait) {
+namespace {
+
+// Starts the command line as a process, waiting for it (at most kCommandWaitMs) when asked.
+bool CreateCommandProcess(const std::string& command, bool wait) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
     std::vector<char> commandLine(command.begin(), command.end());
     commandLine.push_back('\0');
-    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr,
-                       nullptr, &startup, &process)) {
-        const KernelHandle processHandle(process.hProcess);
-        const KernelHandle threadHandle(process.hThread);
-        if (wait) WaitForSingleObject(processHandle.Get(), kCommandWaitMs);
-        return true;
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr,
+                        nullptr, &startup, &process)) {
+        return false;
     }
+    const KernelHandle processHandle(process.hProcess);
+    const KernelHandle threadHandle(process.hThread);
+    if (wait) WaitForSingleObject(processHandle.Get(), kCommandWaitMs);
+    return true;
+}
+
+}  // namespace
+
+bool StartProcess(const std::string& command) { return CreateCommandProcess(command, false); }
+
+bool ExecCommand(const std::string& command, bool wait) {
+    if (CreateCommandProcess(command, wait)) return true;
     const DWORD error = GetLastError();
 
     // The shell can open what is no program: a document, or a program it has to elevate.
@@ -44,16 +56,65 @@ bool ExecCommand(const std::string& command, bool wait) {
 
 namespace {
 
-bool IsElevated() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-    const KernelHandle owner(token);
+bool IsElevated(HANDLE token) {
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    // Windows before Vista has no such token class: never elevated there.
     return GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
            elevation.TokenIsElevated != 0;
 }
+
+// The token of the process that owns the shell's desktop window (else its taskbar: Wine names
+// no shell window), open to read and to copy; empty (the error code left for GetLastError) when
+// there is no shell or it cannot be opened.
+KernelHandle ShellProcessToken() {
+    HWND shellWindow = GetShellWindow();
+    if (shellWindow == nullptr) shellWindow = FindWindowA("Shell_TrayWnd", nullptr);
+    DWORD processId = 0;
+    if (shellWindow == nullptr || GetWindowThreadProcessId(shellWindow, &processId) == 0) {
+        SetLastError(ERROR_NOT_FOUND);
+        return KernelHandle();
+    }
+    const KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    HANDLE token = nullptr;
+    if (!process || !OpenProcessToken(process.Get(), TOKEN_QUERY | TOKEN_DUPLICATE, &token)) return KernelHandle();
+    return KernelHandle(token);
+}
+
+// Starts the command as a process with a primary copy of the shell's token: the user's rights.
+bool StartWithToken(HANDLE shellToken, const std::string& command) {
+    HANDLE primary = nullptr;
+    if (!DuplicateTokenEx(shellToken, TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY | TOKEN_ADJUST_DEFAULT |
+                                          TOKEN_ADJUST_SESSIONID,
+                          nullptr, SecurityImpersonation, TokenPrimary, &primary)) {
+        return false;
+    }
+    const KernelHandle token(primary);
+    const int length = MultiByteToWideChar(CP_ACP, 0, command.c_str(), -1, nullptr, 0);
+    if (length <= 0) return false;
+    std::vector<wchar_t> commandLine(static_cast<std::size_t>(length));
+    MultiByteToWideChar(CP_ACP, 0, command.c_str(), -1, commandLine.data(), length);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessWithTokenW(token.Get(), 0, nullptr, commandLine.data(), CREATE_DEFAULT_ERROR_MODE, nullptr,
+                                 nullptr, &startup, &process)) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+}  // namespace
+
+bool IsProcessElevated() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    const KernelHandle owner(token);
+    return IsElevated(token);
+}
+
+namespace {
 
 // A string for a COM call, in UTF-16 from the ANSI code page.
 class ComString {
@@ -111,9 +172,12 @@ bool DesktopShell(ComPtr<IShellDispatch2>& shell) {
 
 }  // namespace
 
-bool StartAsShellUser(const std::string& command) {
+namespace {
+
+// Has the desktop shell start the command: it runs in the shell's process, with its rights.
+bool StartThroughDesktopShell(const std::string& command) {
     const std::string program = ProgramOf(command);
-    if (!IsElevated() || !FileExists(program)) return false;
+    if (!FileExists(program)) return false;
     UseComApartment();
     ComPtr<IShellDispatch2> shell;
     if (!DesktopShell(shell)) return false;
@@ -126,4 +190,23 @@ bool StartAsShellUser(const std::string& command) {
     VARIANT unset;
     VariantInit(&unset);
     return file.Get() != nullptr && SUCCEEDED(shell->ShellExecute(file.Get(), arguments, unset, unset, unset));
+}
+
+}  // namespace
+
+unsigned long StartAsShellUser(const std::string& command) {
+    if (!IsProcessElevated()) {
+        ExecCommand(command, false);
+        return ERROR_SUCCESS;
+    }
+    const KernelHandle shellToken = ShellProcessToken();
+    // Without the shell's rights to compare with, this process's are the only ones at hand.
+    if (!shellToken) return GetLastError();
+    if (IsElevated(shellToken.Get())) {
+        ExecCommand(command, false);
+        return ERROR_SUCCESS;
+    }
+    if (StartThroughDesktopShell(command) || StartWithToken(shellToken.Get(), command)) return ERROR_SUCCESS;
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_ACCESS_DENIED;
 }

@@ -11,7 +11,17 @@ constexpr unsigned long kCommandWaitMs = 180000;
 // shell and returns false. Raises SetupError when neither works.
 bool ExecCommand(const std::string& command, bool wait);
 
-// Starts the command through the desktop shell, with the signed-in user's normal rights, when
-// this process runs elevated and the program it names exists; false when it did not (not
-// elevated, no shell, or any step failed), and the caller starts it the usual way.
-bool StartAsShellUser(const std::string& command);
+// Starts the command without waiting, with the rights of the signed-in user's desktop shell and
+// never more. Directly (ExecCommand) when this process has no more rights than the shell's
+// process: not elevated, or both elevated (UAC off; Wine). When this process is elevated and
+// the shell's is not: through the shell, else as a process with a copy of the shell's token.
+// Returns 0 when started; else the system's error code of the last way tried, and nothing was
+// started. Raises SetupError as ExecCommand does when the direct start fails.
+unsigned long StartAsShellUser(const std::string& command);
+
+// True when this process runs with an elevated token (never before Vista).
+bool IsProcessElevated();
+
+// Starts the command as a process only (no shell), not waiting; false when it did not start,
+// the system's error code left for GetLastError.
+bool StartProcess(const std::string& command);

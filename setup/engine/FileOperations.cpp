@@ -1,6 +1,7 @@
 #include "setup/engine/FileOperations.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include "common/HandleOwners.h"
 #include "setup/engine/SetupError.h"
@@ -97,6 +98,30 @@ bool WriteFileText(const std::string& path, const std::string& text) {
            written == text.size();
 }
 
+bool CreateAdminOnlyFolder(const std::string& parent, const std::string& prefix, std::string& folder) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    // Protected (P): nothing inherited from the parent, which any user may write to.
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+        return false;
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+    // A name taken by someone else is left to them; the next number is tried.
+    DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+    bool created = false;
+    for (int attempt = 0; attempt < 100 && !created; ++attempt, seed = seed * 1103515245u + 12345u) {
+        char name[16] = {};
+        wsprintfA(name, "%08lX", static_cast<unsigned long>(seed));
+        folder = WithoutTrailingBackslash(parent) + "\\" + prefix + name;
+        created = CreateDirectoryA(folder.c_str(), &attributes) != FALSE;
+        if (!created && GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    const DWORD error = GetLastError();
+    LocalFree(descriptor);
+    SetLastError(created ? ERROR_SUCCESS : error);
+    return created;
+}
+
 namespace {
 
 // The Windows 95 family deletes at start what wininit.ini renames to "Nul".
@@ -130,3 +155,5 @@ void DeleteFileAtReboot(const std::string& path) {
         MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     }
 }
+
+void DeleteFolderAtReboot(const std::string& path) { MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT); }

@@ -21,8 +21,17 @@ bool CreateDirectoryLogged(const std::string& path);
 // "Copy File"; on failure logs the text with " Error <code>" and raises it.
 bool CopyFileLogged(const std::string& source, const std::string& destination);
 
+// Makes a new folder below parent, named prefix and a number, that only administrators and the
+// system may change: its own access list, inheriting nothing, grants them full control and no
+// one else anything. A folder of that name that is there already is never taken. True with its
+// path in folder; false with the error code left for GetLastError.
+bool CreateAdminOnlyFolder(const std::string& parent, const std::string& prefix, std::string& folder);
+
 // Has the file deleted at the next start of the system; failures are ignored.
 void DeleteFileAtReboot(const std::string& path);
+
+// Has the folder removed at the next start of the system, once it is empty; failures are ignored.
+void DeleteFolderAtReboot(const std::string& path);
 
 // The whole content of a file; false when it cannot be read.
 bool ReadFileText(const std::string& path, std::string& text);

@@ -80,6 +80,8 @@ void TInstallerBase::Run() {
     switch (KindOfStart(FArguments, FExePath)) {
         case StartKind::RelaunchedUninstall:
             if (!Uninstall()) RegisterUninstallEntry(true);
+            // Whether it completed or not, the copy has done its work.
+            RemoveUninstallCopyAtReboot();
             break;
         case StartKind::UninstallRequest:
             if (ConfirmUninstall(FUninstallPrompt) == IDYES) RelaunchForUninstall();
@@ -142,7 +144,7 @@ int TInstallerBase::ConfirmUninstall(bool prompt) {
 void TInstallerBase::ShowError(const std::string& message) {
     MessageBoxA(nullptr, message.c_str(), nullptr, MB_ICONERROR);
     try {
-        ExecCommand("\"" + WindowsFolderFile("notepad.exe") + "\" \"" + FLogPath + "\"", false);
+        StartForUser("\"" + WindowsFolderFile("notepad.exe") + "\" \"" + FLogPath + "\"");
     } catch (const SetupError&) {
         // The error has been shown; a log that cannot be opened adds nothing to report.
     }

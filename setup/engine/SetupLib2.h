@@ -42,18 +42,28 @@ public:
     // The uninstall in the relaunched copy; true when it completed. When it did not, the
     // caller lists the product for uninstall again.
     bool Uninstall();
-    // Starts a temporary copy of this program with "/ux" and the script's path.
+    // Starts a temporary copy of this program with "/ux" and the script's path, as a process
+    // only; when elevated, from a new folder only administrators and the system can change.
+    // Raises SetupError when the folder, the copy or the start fails (and removes both).
     void RelaunchForUninstall();
+    // The relaunched copy's file, and the folder of its own an elevated setup made for it, go
+    // at the next start of the system.
+    void RemoveUninstallCopyAtReboot() const;
     // Places the script and this program as "uninstall.exe" in the installation folder and
     // lists the product as installed.
     void CopyUninstaller();
     // Writes (true) or deletes (false) the product's key in the system's uninstall list.
     void RegisterUninstallEntry(bool doRegister);
     // Runs the commands in order; one starting with "&" is not waited for, one starting with
-    // "?" is skipped when its program file does not exist.
+    // "?" is skipped when its program file does not exist; a "?" before anything but a quoted
+    // absolute path with an extension raises an error.
     void RunExecList(const StringList& list);
     // The script's registry, files and (uninstalling) file-pattern sections, in that order.
     void ProcessScript(const std::string& scriptPath, bool installing);
+
+    // Starts the command, not waiting, with the rights of the user's desktop shell and never
+    // more (StartAsShellUser); when it cannot, logs "Start" at Skip with the error code.
+    void StartForUser(const std::string& command);
 
     std::string ExpandMacros(const std::string& text) const;
     // Deletes the file, asking Retry or Cancel while it cannot; false only on Cancel.
@@ -74,7 +84,7 @@ protected:
     // IDYES lets the flow go on; without prompt, IDYES at once.
     virtual int ConfirmInstall(bool prompt);
     virtual int ConfirmUninstall(bool prompt);
-    // An error box, then the setup log in notepad.
+    // An error box, then the setup log in notepad, started as the user's desktop shell's user.
     virtual void ShowError(const std::string& message);
     virtual void ShowWarning(const std::string& message);
 

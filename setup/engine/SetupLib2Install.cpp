@@ -38,8 +38,7 @@ void TInstallerBase::Install() {
         if (!FStart.empty()) {
             const std::string text = "インストールが完了しました。\r\n\"" + FProductTitle + "\" を今すぐ起動しますか？";
             if (MessageBoxA(nullptr, text.c_str(), FProductTitle.c_str(), MB_YESNO | MB_ICONINFORMATION) == IDYES) {
-                const std::string start = ExpandMacros(FStart);
-                if (!StartAsShellUser(start)) ExecCommand(start, false);
+                StartForUser(ExpandMacros(FStart));
             }
         } else if (FInstallExec.empty()) {
             const std::string text = "\"" + FProductTitle + "\" のインストールが完了しました。";
@@ -54,10 +53,22 @@ void TInstallerBase::Install() {
 
 void TInstallerBase::RunExecList(const StringList& list) {
     for (const std::string& entry : list) {
-        const ExecEntry exec = ParseExecEntry(ExpandMacros(entry));
-        if (exec.onlyIfProgramExists && !FileExists(ProgramOf(exec.command))) continue;
+        const std::string expanded = ExpandMacros(entry);
+        const ExecEntry exec = ParseExecEntry(expanded);
+        if (exec.onlyIfProgramExists) {
+            // Checking another file than the one started would run what the check missed.
+            const std::string program = CheckableProgram(exec.command);
+            if (program.empty()) throw SetupError(std::to_string(ERROR_BAD_PATHNAME) + " ... Exec Error " + expanded);
+            if (!FileExists(program)) continue;
+        }
         ExecCommand(exec.command, !exec.detached);
     }
+}
+
+void TInstallerBase::StartForUser(const std::string& command) {
+    // Never with this setup's administrator rights: the Start-menu shortcut remains.
+    const unsigned long error = StartAsShellUser(command);
+    if (error != ERROR_SUCCESS) WriteLog(LogLevel::Skip, "Start \"" + command + "\" Error " + std::to_string(error));
 }
 
 void TInstallerBase::CopyUninstaller() {

@@ -3,18 +3,63 @@
 
 #include <windows.h>
 
+#include "common/Mbcs.h"
 #include "setup/engine/CommandOperations.h"
 #include "setup/engine/FileOperations.h"
+#include "setup/engine/SetupError.h"
 #include "setup/engine/SetupLog.h"
 #include "setup/script/PathText.h"
 
+namespace {
+
+// The prefix of the folders that elevated setups make for their uninstalling copies.
+const char kCopyFolderPrefix[] = "hcSetup";
+
+// The system's temporary folder, where an elevated setup makes the folder for its copy.
+std::string SystemTempDir() { return WindowsFolderFile("Temp"); }
+
+}  // namespace
+
 void TInstallerBase::RelaunchForUninstall() {
+    // Elevated, the copy runs from a folder of its own that no process of the signed-in user can
+    // change between the copy and its start; not elevated, there is no one to shield it from.
+    std::string folder = FTempDir;
+    const bool ownFolder = IsProcessElevated();
+    if (ownFolder && !CreateAdminOnlyFolder(SystemTempDir(), kCopyFolderPrefix, folder)) {
+        throw SetupError("Create Directory \"" + folder + "\" Error " + std::to_string(GetLastError()));
+    }
+    const auto removeCopy = [&](const std::string& copy) {
+        if (!copy.empty()) DeleteFileA(copy.c_str());
+        if (ownFolder) RemoveDirectoryA(folder.c_str());
+    };
     char copy[MAX_PATH] = {};
-    GetTempFileNameA(FTempDir.c_str(), FileNameOf(FExePath).c_str(), 0, copy);
-    CopyFileA(FExePath.c_str(), copy, FALSE);
-    // Only a copy started as a process takes the entry over; the shell's start leaves it.
-    if (ExecCommand("\"" + std::string(copy) + "\" \"/ux\" \"" + FSetupIni + "\"", false)) {
-        RegisterUninstallEntry(false);
+    if (GetTempFileNameA(folder.c_str(), FileNameOf(FExePath).c_str(), 0, copy) == 0) {
+        const std::string text = "Copy File \"" + FExePath + "\" to \"" + folder + "\" Error " + std::to_string(GetLastError());
+        removeCopy(std::string());
+        throw SetupError(text);
+    }
+    try {
+        CopyFileLogged(FExePath, copy);
+    } catch (const SetupError&) {
+        removeCopy(copy);
+        throw;
+    }
+    // Only a process, never the shell, which could start another program of that name.
+    const std::string command = "\"" + std::string(copy) + "\" \"/ux\" \"" + FSetupIni + "\"";
+    if (!StartProcess(command)) {
+        const DWORD error = GetLastError();
+        removeCopy(copy);
+        throw SetupError(std::to_string(error) + " ... Exec Error " + command);
+    }
+    RegisterUninstallEntry(false);
+}
+
+void TInstallerBase::RemoveUninstallCopyAtReboot() const {
+    DeleteFileAtReboot(FExePath);
+    const std::string folder = FolderOf(FExePath);
+    if (mbcs::EqualsNoCase(FolderOf(folder), SystemTempDir()) &&
+        FileNameOf(folder).compare(0, sizeof(kCopyFolderPrefix) - 1, kCopyFolderPrefix) == 0) {
+        DeleteFolderAtReboot(folder);
     }
 }
 
@@ -38,7 +83,6 @@ bool TInstallerBase::Uninstall() {
         MessageBoxA(nullptr, error.what(), nullptr, MB_ICONERROR);
         return false;
     }
-    DeleteFileAtReboot(FExePath);
     DeleteFileA((FBaseDir + "\\uninstall.exe").c_str());
     DeleteFileA(FSetupIni.c_str());
     RemoveEmptyFolder(FolderOf(FSetupIni));

@@ -65,8 +65,12 @@ void OpenLog() {
     LogFile& log = TheLog();
     log.file.Reset();
     if (log.path.empty()) return;
-    // Readers (the user's editor) may look while the install runs.
-    log.file.Reset(CreateFileA(log.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    // The user's temporary folder is open to every process of the user: whatever is at the name,
+    // a link to another file too, goes, and the log is a file made anew. A name that is taken
+    // again in between is refused, not followed. Readers (the user's editor) may look while the
+    // install runs.
+    DeleteFileA(log.path.c_str());
+    log.file.Reset(CreateFileA(log.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 

@@ -8,7 +8,8 @@
 // Names the log file without opening it; a file that is open is closed first.
 void BindLog(const std::string& path);
 
-// Creates the bound file, or empties it, and opens it for writing.
+// Deletes what is at the bound name and creates the file anew, open for writing; when the name
+// is taken again in between, the log stays closed.
 void OpenLog();
 
 // Writes one line with today's date and the current time. Dropped when the file is not

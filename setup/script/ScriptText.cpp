@@ -89,6 +89,24 @@ ExecEntry ParseExecEntry(std::string_view entry) {
     return exec;
 }
 
+std::string CheckableProgram(std::string_view command) {
+    if (command.empty() || command.front() != '"') return std::string();
+    const std::size_t close = command.find('"', 1);
+    if (close == std::string_view::npos || (close + 1 < command.size() && command[close + 1] != ' ')) {
+        return std::string();
+    }
+    const std::string_view path = command.substr(1, close - 1);
+    const bool drive = path.size() > 3 && ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') && path[1] == ':' &&
+                       path[2] == '\\';
+    const bool share = path.size() > 2 && path[0] == '\\' && path[1] == '\\';
+    if (!drive && !share) return std::string();
+    const std::size_t slash = mbcs::FindLastChar(path, '\\');
+    const std::string_view name = path.substr(slash + 1);
+    const std::size_t dot = mbcs::FindLastChar(name, '.');
+    if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size()) return std::string();
+    return std::string(path);
+}
+
 StringList SplitArguments(std::string_view commandLine) {
     StringList arguments;
     std::size_t i = 0;

@@ -28,7 +28,7 @@ CommandLineParts SplitCommandLine(std::string_view commandLine);
 std::string ProgramOf(std::string_view commandLine);
 
 // One entry of a command list, its leading markers taken off: "&" starts it without waiting,
-// "?" skips it when its program file does not exist. Either order, each at most once; any
+// "?" skips it when its program file does not exist (see CheckableProgram). Either order, each at most once; any
 // other first character (or a marker seen twice) begins the command.
 struct ExecEntry {
     std::string command;
@@ -36,6 +36,12 @@ struct ExecEntry {
     bool onlyIfProgramExists = false;
 };
 ExecEntry ParseExecEntry(std::string_view entry);
+
+// The program a command marked "?" starts, when only one file can be meant: the quoted path that
+// begins it, absolute (drive or share) and with an extension, followed by a blank or nothing.
+// Empty otherwise: the process start could then search folders or append ".exe", and take
+// another file than the one checked.
+std::string CheckableProgram(std::string_view command);
 
 // The arguments of a process command line: separated by blanks outside quotes, quotes removed.
 StringList SplitArguments(std::string_view commandLine);

@@ -6,6 +6,8 @@
 #include <psapi.h>
 #include <sddl.h>
 #include <shellapi.h>
+#include <aclapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <optional>
@@ -216,9 +218,26 @@ TEST_F(SetupProgram, InstallsEverythingTheScriptListsAndUninstallsItThroughItsCo
     EXPECT_FALSE(ChildOf(declined.Id(), nullptr, 500).IsValid());
     EXPECT_TRUE(EntryListed());
 
-    // Yes: the copy removes everything listed, then itself at the next restart.
+    // Yes: the copy removes everything listed, then itself at the next restart. It runs from a
+    // folder of its own that only administrators and the system may change.
     const Process copy = HandOver(install + "\\uninstall.exe");
     ASSERT_TRUE(copy.IsValid());
+    char image[MAX_PATH] = {};
+    DWORD imageSize = MAX_PATH;
+    ASSERT_TRUE(QueryFullProcessImageNameA(copy.Handle(), 0, image, &imageSize));
+    const std::string copyFolder = std::string(image).substr(0, std::string(image).rfind('\\'));
+    PSECURITY_DESCRIPTOR security = nullptr;
+    char* dacl = nullptr;
+    GetNamedSecurityInfoA(copyFolder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                          nullptr, &security);
+    ConvertSecurityDescriptorToStringSecurityDescriptorA(security, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &dacl,
+                                                         nullptr);
+    // Wine keeps no access list of its own: it maps one to the folder's Unix mode and back.
+    const std::string daclText(dacl != nullptr ? dacl : "");
+    EXPECT_EQ(daclText.rfind("D:", 0), 0u) << copyFolder;
+    for (const char* others : {";WD)", ";BU)", ";AU)"}) EXPECT_EQ(daclText.find(others), std::string::npos) << daclText;
+    LocalFree(dacl);
+    LocalFree(security);
     seen = AnswerBoxes(copy, {IDOK});
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].caption, kTitle);
@@ -237,11 +256,13 @@ TEST_F(SetupProgram, InstallsEverythingTheScriptListsAndUninstallsItThroughItsCo
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kKey));
     EXPECT_EQ(ReadText(Log()), installLog);
 
-    // The copy, "uni" and a number in the temporary folder, goes at the next restart.
+    // The copy, then its folder, go at the next restart.
     const std::optional<RegistryValue> renames =
         ReadValue(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations");
     ASSERT_TRUE(renames);
-    EXPECT_NE(renames->bytes.find(temp + "\\uni"), std::string::npos);
+    const std::size_t copyEntry = renames->bytes.find(image + std::string(1, '\0'));
+    const std::size_t folderEntry = renames->bytes.find(copyFolder + std::string(1, '\0'));
+    EXPECT_TRUE(copyEntry != std::string::npos && folderEntry != std::string::npos && copyEntry < folderEntry);
 }
 
 TEST_F(SetupProgram, EachInstallFailureShowsOneErrorOpensTheLogAndUndoesNothing) {
@@ -258,6 +279,8 @@ TEST_F(SetupProgram, EachInstallFailureShowsOneErrorOpensTheLogAndUndoesNothing)
           "Info : Exception \"" + copyFailed + "\""}},
         {"command", init + "InstallDir=" + install + "\r\n[PreInstallExec]\r\nExec0=%BaseDir%\\missing.exe /x\r\n",
          {"Info : start setup", "Info : Exception \"2 ... Exec Error " + missing + " /x\""}},
+        {"\"?\" before an unquoted path", init + "InstallDir=" + install + "\r\n[PreInstallExec]\r\nExec0=?%BaseDir%\\missing.exe /x\r\n",
+         {"Info : start setup", "Info : Exception \"161 ... Exec Error ?" + missing + " /x\""}},
         {"registry key", init + "InstallDir=" + install + "\r\n[InstallRegistry]\r\nHKCU," + std::string(300, 'k') + ",Lost,,x\r\n",
          {"Info : start setup", "Info : Exception \"'Lost" + Cp932(u8"' の設定に失敗しました") + "\""}},
         {"installation folder", init,
@@ -507,10 +530,11 @@ protected:
     const std::string completed = Cp932(u8"\"Mewlark\" のアンインストールが完了しました。");
 };
 
-TEST_F(Package, InstallsStartsTheNotifierAsTheShellsUserAndUninstallsWithoutATrace) {
+TEST_F(Package, InstallsStartsTheNotifierWithTheShellsRightsAndUninstallsWithoutATrace) {
     ASSERT_TRUE(IsFile(source + "\\Mewlark.exe"));
     ASSERT_FALSE(IsFolder(installDir)) << "an earlier install is in the way";
-    std::vector<SeenBox> seen = Install(IDYES);
+    const Process setup = Run(Setup());
+    std::vector<SeenBox> seen = AnswerBoxes(setup, {IDYES});
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].caption, "Mewlark");
     EXPECT_EQ(seen[0].text, Cp932(u8"インストールが完了しました。\r\n\"Mewlark\" を今すぐ起動しますか？"));
@@ -518,11 +542,18 @@ TEST_F(Package, InstallsStartsTheNotifierAsTheShellsUserAndUninstallsWithoutATra
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRun, "Mewlark.exe"), "\"" + notifier + "\"");
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kPackageEntry, "UninstallString"), "\"" + installDir + "\\uninstall.exe\" /u");
 
-    // The elevated setup had the desktop shell start it: it runs with the shell's rights.
+    // Under Wine the shell's process is as elevated as the setup: the setup starts it itself.
     const RunningNotifier running = FindRunningNotifier();
     ASSERT_TRUE(running.process.IsValid());
     EXPECT_TRUE(lstrcmpiA(running.image.c_str(), notifier.c_str()) == 0) << running.image;
-    EXPECT_TRUE(lstrcmpiA(running.parent.c_str(), "explorer.exe") == 0) << running.parent;
+    DWORD parent = 0;
+    const HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{sizeof(entry)};
+    for (BOOL more = Process32First(processes, &entry); more; more = Process32Next(processes, &entry)) {
+        if (entry.th32ProcessID == running.process.Id()) parent = entry.th32ParentProcessID;
+    }
+    CloseHandle(processes);
+    EXPECT_EQ(parent, setup.Id()) << running.parent;
 
     // The uninstall stops it first, then removes everything.
     seen = Uninstall();

@@ -107,6 +107,22 @@ TEST_F(MewlarkProcess, StopAndRegServerWithNoneRunningReturnAtOnceAndStartNothin
     }
 }
 
+TEST_F(MewlarkProcess, StopDoesNotHangOnANotifierThatDoesNotAnswer) {
+    // A window of the notifier's class on this thread, which handles no message meanwhile.
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "MEWLARKCLASS";
+    ASSERT_NE(RegisterClassA(&windowClass), 0);
+    const HWND hung = CreateWindowA("MEWLARKCLASS", "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
+                                    windowClass.hInstance, nullptr);
+    const Process stop = Notifier("Stop");
+    // Its own bound, 15 s from the close, and then some.
+    EXPECT_TRUE(stop.Ended(40000)) << "Stop still waits for the window to answer";
+    DestroyWindow(hung);
+    UnregisterClassA("MEWLARKCLASS", windowClass.hInstance);
+}
+
 TEST_F(MewlarkProcess, AutoStartVerbsChangeOnlyTheRunValue) {
     StoreSession();
     const Process running = Notifier("");

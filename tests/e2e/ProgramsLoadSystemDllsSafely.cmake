@@ -1,7 +1,8 @@
 cmake_minimum_required(VERSION 3.25)
 # Fails when a program imports a DLL statically that Windows does not protect as a known DLL
 # (such a DLL is searched in the program's own folder first, where anyone may have planted one),
-# or when its manifest does not declare the Windows versions it supports.
+# when its manifest does not declare the Windows versions it supports, or when its header does
+# not name Vista (6.0) as the oldest system and subsystem version.
 # Run as: cmake -DOBJDUMP=<objdump> -DPROGRAMS=<exe;exe> -P programs_load_system_dlls_safely.cmake
 # The known DLLs of Windows 10 and 11 (HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\KnownDLLs).
 set(known advapi32 clbcatq combase comdlg32 coml2 difxapi gdi32 gdiplus imagehlp imm32 kernel32 msctf msvcrt
@@ -24,6 +25,11 @@ foreach(program IN LISTS PROGRAMS)
     string(REGEX REPLACE "^dll name: ([^.]+)\\.dll$" "\\1" name "${name}")
     if(NOT name IN_LIST known)
       string(APPEND found "\n  ${program} imports ${import}")
+    endif()
+  endforeach()
+  foreach(field MajorOSystemVersion MajorSubsystemVersion)
+    if(NOT headers MATCHES "${field}[ \t]+6\n")
+      string(APPEND found "\n  ${program}: ${field} is not 6")
     endif()
   endforeach()
   file(STRINGS ${program} manifest REGEX "supportedOS")

@@ -37,6 +37,13 @@ TEST(ScriptText, CommandLinesProgramsAndEntryMarkers) {
     EXPECT_EQ(SplitCommandLine("notepad").program + SplitCommandLine("notepad").parameters, "");
     EXPECT_EQ(ProgramOf("\"C:\\Program Files\\a b.exe\" Stop"), "C:\\Program Files\\a b.exe");
     EXPECT_EQ(ProgramOf(" \"C:\\a b\\x.exe\" "), "C:\\a b\\x.exe");
+    // "?" checks only a file that the process start cannot take for another.
+    EXPECT_EQ(CheckableProgram("\"C:\\Program Files\\a b.exe\" Stop"), "C:\\Program Files\\a b.exe");
+    EXPECT_EQ(CheckableProgram("\"\\\\server\\share\\" + kHyou + ".exe\""), "\\\\server\\share\\" + kHyou + ".exe");
+    for (const char* command : {"C:\\Program Files\\a.exe Stop", "\"a.exe\" Stop", "\"C:\\Mewlark\" Stop",
+                                "\"C:\\dir.d\\Mewlark\"", "\"C:\\a.exe\"x", "\"C:\\a.exe", "\"C:a.exe\"", "\"\\a.exe\""}) {
+        EXPECT_EQ(CheckableProgram(command), "") << command;
+    }
     EXPECT_EQ(SplitArguments("\"C:\\tmp\\MEW1.tmp\" \"/ux\" \"C:\\Program Files\\setup.ini\""),
               (StringList{"C:\\tmp\\MEW1.tmp", "/ux", "C:\\Program Files\\setup.ini"}));
     EXPECT_EQ(SplitArguments("  a\"b c\"d\t/u  "), (StringList{"ab cd", "/u"}));

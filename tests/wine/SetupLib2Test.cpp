@@ -142,6 +142,9 @@ TEST(SpecialDirsAndLog, TheUsersMenuStandsInForTheCommonOneAndLogLinesCarryTheLo
     ResolveSpecialDirs();  // later tests see the folders of the unchanged prefix
 
     const ScratchFolder scratch;
+    // A hard link planted at the log's name: the log is made anew, its target keeps its content.
+    WriteText(scratch / "target.txt", "target");
+    ASSERT_TRUE(CreateHardLinkA((scratch / "hcSetup.log").c_str(), (scratch / "target.txt").c_str(), nullptr));
     BindLog(scratch / "hcSetup.log");
     OpenLog();
     const auto stamp = [](const SYSTEMTIME& time) {
@@ -156,6 +159,7 @@ TEST(SpecialDirsAndLog, TheUsersMenuStandsInForTheCommonOneAndLogLinesCarryTheLo
     GetLocalTime(&after);
     const std::string text = ReadText(scratch / "hcSetup.log");
     EXPECT_TRUE(text == stamp(before) || text == stamp(after)) << text;
+    EXPECT_EQ(ReadText(scratch / "target.txt"), "target");
     BindLog(scratch / "missing\\hcSetup.log");
     OpenLog();
     WriteLog(LogLevel::Info, "start setup");
