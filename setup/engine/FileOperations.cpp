@@ -75,6 +75,17 @@ bool CopyFileLogged(const std::string& source, const std::string& destination) {
     return true;
 }
 
+bool WriteCopyLogged(const std::string& text, const std::string& source, const std::string& destination) {
+    std::string line = "Copy File \"" + source + "\" to \"" + destination + "\"";
+    if (!WriteFileText(destination, text)) {
+        line += " Error " + std::to_string(GetLastError());
+        WriteLog(LogLevel::Error, line);
+        throw SetupError(line);
+    }
+    WriteLog(LogLevel::Success, line);
+    return true;
+}
+
 bool ReadFileText(const std::string& path, std::string& text) {
     text.clear();
     const KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -27,6 +27,10 @@ bool CopyFileLogged(const std::string& source, const std::string& destination);
 // path in folder; false with the error code left for GetLastError.
 bool CreateAdminOnlyFolder(const std::string& parent, const std::string& prefix, std::string& folder);
 
+// Writes text as the file destination, a copy of source as it was read: logged and raised as
+// CopyFileLogged logs and raises a copy from source.
+bool WriteCopyLogged(const std::string& text, const std::string& source, const std::string& destination);
+
 // Has the file deleted at the next start of the system; failures are ignored.
 void DeleteFileAtReboot(const std::string& path);
 

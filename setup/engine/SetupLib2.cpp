@@ -20,10 +20,9 @@ SetupCommandLine SetupCommandLine::OfProcess() {
     return commandLine;
 }
 
-StringList LoadScriptLines(const std::string& path) {
-    std::string text;
-    if (!ReadFileText(path, text)) throw SetupError("ファイル " + path + " は開けません");
-    return SplitLines(text);
+const StringList& TInstallerBase::ScriptLines(const std::string& path) const {
+    if (!FScriptRead || path != FSetupIni) throw SetupError("ファイル " + path + " は開けません");
+    return FScriptLines;
 }
 
 TInstallerBase::TInstallerBase(const SetupCommandLine& commandLine) : FArguments(commandLine.arguments) {
@@ -37,6 +36,12 @@ TInstallerBase::TInstallerBase(const SetupCommandLine& commandLine) : FArguments
         FBaseDir = FolderOf(FExePath);
         FSetupIni = FBaseDir + "\\setup.ini";
     }
+
+    // Read once: the script's folder may be open to processes of the user, who must not change
+    // what this setup, maybe elevated, does after it started. Every later read and the
+    // installed copy come from here.
+    FScriptRead = ReadFileText(FSetupIni, FScriptText);
+    FScriptLines = SplitLines(FScriptText);
 
     FProductID = ReadIniString("init", "ProductID");
     FProductTitle = ReadIniString("init", "ProductTitle");
@@ -93,9 +98,8 @@ void TInstallerBase::Run() {
 }
 
 std::string TInstallerBase::ReadIniString(const char* section, const char* key) const {
-    char value[512] = {};
-    GetPrivateProfileStringA(section, key, "", value, sizeof(value), FSetupIni.c_str());
-    return value;
+    // As the profile reader does with a buffer of 512 characters.
+    return ProfileString(FScriptLines, section, key, 511);
 }
 
 bool TInstallerBase::ReadIniBool(const char* section, const char* key, bool fallback) const {

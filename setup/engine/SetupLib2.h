@@ -21,9 +21,6 @@ struct SetupCommandLine {
 // "UniqueName" mutex before it takes the product for running.
 constexpr unsigned long kParentReleaseWaitMs = 5000;
 
-// The script's lines; raises SetupError "ファイル <path> は開けません" when it cannot be read.
-StringList LoadScriptLines(const std::string& path);
-
 class TInstallerBase;
 template <class Installer>
 std::unique_ptr<Installer> CreateInstaller(const SetupCommandLine& commandLine);
@@ -133,9 +130,17 @@ private:
     // Removes the folder when it is empty, but never a drive's root or a shell folder.
     void RemoveEmptyFolder(const std::string& path) const;
 
+    // The script's lines as read at the start; raises SetupError "ファイル <path> は開けません"
+    // when it could not be read then, or for another path.
+    const StringList& ScriptLines(const std::string& path) const;
     std::string ReadIniString(const char* section, const char* key) const;
     bool ReadIniBool(const char* section, const char* key, bool fallback) const;
     StringList ReadExecList(const char* section) const;
+
+    // The script as read once at the start, whole and as lines.
+    bool FScriptRead = false;
+    std::string FScriptText;
+    StringList FScriptLines;
 
     // Owned from creation to destruction, never released: it marks this setup as running.
     KernelHandle FRunningMutex;

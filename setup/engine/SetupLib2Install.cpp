@@ -73,7 +73,8 @@ void TInstallerBase::StartForUser(const std::string& command) {
 
 void TInstallerBase::CopyUninstaller() {
     try {
-        CopyFileLogged(FBaseDir + "\\setup.ini", FInstallDir + "\\setup.ini");
+        // The script as read at the start, not as the package's folder holds it now.
+        WriteCopyLogged(FScriptText, FBaseDir + "\\setup.ini", FInstallDir + "\\setup.ini");
         CopyFileLogged(FExePath, FInstallDir + "\\uninstall.exe");
     } catch (const SetupError&) {
         throw SetupError("アンインストーラのコピーでエラーが発生しました");

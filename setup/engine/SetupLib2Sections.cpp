@@ -28,7 +28,7 @@ bool IsSelfRegister(const StringList& fields) {
 }  // namespace
 
 void TInstallerBase::ProcessScript(const std::string& scriptPath, bool installing) {
-    const StringList lines = LoadScriptLines(scriptPath);
+    const StringList& lines = ScriptLines(scriptPath);
     // Without a folder of its own the product would spread over a drive's root, its
     // uninstaller overwriting and later deleting whatever files of those names are there.
     if (installing && LeadsToRootFolder(FInstallDir)) {

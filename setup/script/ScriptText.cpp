@@ -152,6 +152,53 @@ SectionBody FindSectionBody(const StringList& lines, std::string_view header) {
     return body;
 }
 
+namespace {
+
+// The profile reader's blanks: the C locale's white space and the end-of-file mark.
+bool IsProfileBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == 0x1A; }
+
+std::string_view TrimProfileBlanks(std::string_view text) {
+    while (!text.empty() && IsProfileBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsProfileBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
+std::string ProfileString(const StringList& lines, std::string_view section, std::string_view key,
+                          std::size_t maxLength) {
+    section = TrimProfileBlanks(section);
+    key = TrimProfileBlanks(key);
+    bool inSection = false;
+    bool sectionSeen = false;
+    for (const std::string& raw : lines) {
+        const std::string_view line = TrimProfileBlanks(raw);
+        if (line.empty()) continue;
+        const std::size_t close = line.front() == '[' ? mbcs::FindLastChar(line, ']') : std::string_view::npos;
+        if (close != std::string_view::npos) {
+            // Only the first section of the name is read.
+            if (sectionSeen) return std::string();
+            inSection = mbcs::EqualsNoCase(line.substr(1, close - 1), section);
+            sectionSeen = inSection;
+            continue;
+        }
+        if (!inSection) continue;
+        const std::size_t equals = mbcs::FindChar(line, '=');
+        if (equals == std::string_view::npos || !mbcs::EqualsNoCase(TrimProfileBlanks(line.substr(0, equals)), key)) {
+            continue;
+        }
+        std::string_view value = TrimProfileBlanks(line.substr(equals + 1));
+        const bool quoted = value.size() > 1 && (value.front() == '"' || value.front() == '\'') &&
+                            value.back() == value.front();
+        if (quoted) value.remove_prefix(1);
+        const std::size_t length = mbcs::SafePrefixLength(value, maxLength);
+        // A value cut short keeps the rest of its quote.
+        if (quoted && length >= value.size()) value.remove_suffix(1);
+        return std::string(value.substr(0, length));
+    }
+    return std::string();
+}
+
 bool ParseIniBool(std::string_view value, bool fallback) {
     if (value.empty()) return fallback;
     return mbcs::ToLower(value) == "true";

@@ -57,6 +57,14 @@ struct SectionBody {
 };
 SectionBody FindSectionBody(const StringList& lines, std::string_view header);
 
+// The value of key in section of an ini text's lines, as the system's profile reader gives it:
+// the first section and in it the first key that match, each compared whole in any case (blanks
+// around a key and after "=" do not count; a section's name is the text between "[" and the
+// last "]"); blanks around the value and one pair of enclosing quotes (double or single) taken
+// off; at most maxLength bytes. Empty when there is no such key.
+std::string ProfileString(const StringList& lines, std::string_view section, std::string_view key,
+                          std::size_t maxLength);
+
 // An ini boolean: empty gives fallback; otherwise true exactly when it is "true" in any case.
 bool ParseIniBool(std::string_view value, bool fallback);
 

@@ -25,6 +25,8 @@ public:
     explicit ProbeInstaller(const SetupCommandLine& commandLine) : TInstallerBase(commandLine) {}
     void DoInstall() override {}
     void DoUninstall() override {}
+    void ShowError(const std::string& message) override { shownError = message; }
+    std::string shownError;
     using TInstallerBase::ConfirmInstall, TInstallerBase::ConfirmUninstall, TInstallerBase::ShowWarning;
     using TInstallerBase::FAlreadyRunning, TInstallerBase::FBaseDir, TInstallerBase::FInstallDir,
         TInstallerBase::FInstallExec, TInstallerBase::FInstallPrompt, TInstallerBase::FInstallQuoll,
@@ -76,6 +78,25 @@ TEST_F(Engine, ReadsTheInitKeysAndCommandListsAndTakesTheRelaunchSwitchOnlyInLow
     EXPECT_TRUE(lstrcmpiA(current, temp.c_str()) == 0) << current;
     const auto upper = Start(temp, {"/UX", folder + "\\setup.ini"}, "MEW1.tmp");
     EXPECT_EQ(std::tie(upper->FSetupIni, upper->FProductID), std::make_tuple(temp + "\\setup.ini", ""));
+}
+
+TEST_F(Engine, AnInstallRunsTheScriptAsReadAtItsStartAndInstallsThatCopy) {
+    const std::string install = scratch / "install";
+    const std::string script = "[init]\r\nInstallDir=" + install +
+                               "\r\n[InstallExec]\r\nExec0=?\"" + scratch / "none.exe" + "\" x\r\n"
+                               "[InstallFiles]\r\n%InstallDir%\\,a.txt\r\n";
+    WriteText(scratch / "setup.ini", script);
+    WriteText(scratch / "a.txt", "a");
+    WriteText(scratch / "b.txt", "b");
+    WriteText(scratch / "MewlarkSetup.exe", "setup");  // becomes the uninstaller
+    const auto engine = Start(scratch.Path());
+    // Changed by a process of the user after the setup started.
+    WriteText(scratch / "setup.ini", "[init]\r\nInstallDir=" + scratch / "other" + "\r\n[InstallFiles]\r\n%InstallDir%\\,b.txt\r\n");
+    engine->Install();
+    EXPECT_EQ(engine->shownError, "");
+    EXPECT_TRUE(IsFile(install + "\\a.txt"));
+    EXPECT_FALSE(IsFile(install + "\\b.txt") || IsFolder(scratch / "other"));
+    EXPECT_EQ(ReadText(install + "\\setup.ini"), script);
 }
 
 TEST_F(Engine, TheRelaunchedCopyWaitsForItsStarterButNotForARunningProduct) {
