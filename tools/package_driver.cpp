@@ -3,8 +3,7 @@
 // it holds Wine's desktop no longer than a user's click would.
 //   package_driver answer BUTTON SECONDS   presses BUTTON (6 Yes, 1 OK) in the first message
 //                                          box of a program other than Mewlark.exe
-//   package_driver notifier                the notifier's main window and a tray icon are there
-//   package_driver no-notifier             no notifier's main window is there
+//   package_driver notifier SECONDS        the notifier's main window and a tray icon are there
 // Exit code 0 when so, 1 when not (or the wait ran out), 2 for bad usage.
 #include <windows.h>
 
@@ -79,14 +78,16 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "answer") == 0) {
         return Answer(std::atoi(argv[2]), static_cast<DWORD>(std::atoi(argv[3])));
     }
-    if (argc == 2 && std::strcmp(argv[1], "notifier") == 0) {
-        const HWND window = FindWindowA("MEWLARKCLASS", nullptr);
+    if (argc == 3 && std::strcmp(argv[1], "notifier") == 0) {
+        const DWORD start = GetTickCount();
+        HWND window = nullptr;
+        while ((window = FindWindowA("MEWLARKCLASS", nullptr)) == nullptr || TrayIcons() == 0) {
+            if (GetTickCount() - start > static_cast<DWORD>(std::atoi(argv[2])) * 1000) break;
+            Sleep(100);
+        }
         std::printf("main window %p, tray icons %d\n", static_cast<void*>(window), TrayIcons());
         return window != nullptr && TrayIcons() > 0 ? 0 : 1;
     }
-    if (argc == 2 && std::strcmp(argv[1], "no-notifier") == 0) {
-        return FindWindowA("MEWLARKCLASS", nullptr) == nullptr ? 0 : 1;
-    }
-    std::fprintf(stderr, "usage: package_driver answer BUTTON SECONDS | notifier | no-notifier\n");
+    std::fprintf(stderr, "usage: package_driver answer BUTTON SECONDS | notifier SECONDS\n");
     return 2;
 }
