@@ -565,7 +565,8 @@ TEST_F(Package, InstallsStartsTheNotifierWithTheShellsRightsAndUninstallsWithout
     EXPECT_TRUE(lstrcmpiA(running.image.c_str(), notifier.c_str()) == 0) << running.image;
     DWORD parent = 0;
     const HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry{sizeof(entry)};
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
     for (BOOL more = Process32First(processes, &entry); more; more = Process32Next(processes, &entry)) {
         if (entry.th32ProcessID == running.process.Id()) parent = entry.th32ParentProcessID;
     }
@@ -602,6 +603,12 @@ TEST_F(Package, AnInstallOverANotifierWhosePassHangsWaitsForItAndReplacesIt) {
     EXPECT_EQ(seen[0].text, Cp932(u8"インストールが完了しました。\r\n\"Mewlark\" を今すぐ起動しますか？"));
     EXPECT_TRUE(running.process.Ended(0));
     EXPECT_EQ(ReadText(notifier), newer);
+
+    // The package's folder is the user's: the install runs no program from it. (The probe
+    // records a start with "Stop" in a file of that name in the setup's folder.)
+    CopyFileA((ProgramFolder() + "\\setup_test_probe.exe").c_str(), (source + "\\Mewlark.exe").c_str(), FALSE);
+    EXPECT_EQ(Install(IDNO).size(), 1u);
+    EXPECT_FALSE(IsFile(temp + "\\Stop"));
 }
 
 TEST_F(Package, AnUninstallCompletesWhenTheNotifiersFileIsGone) {
