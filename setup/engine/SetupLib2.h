@@ -43,9 +43,6 @@ public:
     // only; when elevated, from a new folder only administrators and the system can change.
     // Raises SetupError when the folder, the copy or the start fails (and removes both).
     void RelaunchForUninstall();
-    // The relaunched copy's file, and the folder of its own an elevated setup made for it, go
-    // at the next start of the system.
-    void RemoveUninstallCopyAtReboot() const;
     // Places the script and this program as "uninstall.exe" in the installation folder and
     // lists the product as installed.
     void CopyUninstaller();
@@ -118,6 +115,9 @@ private:
     // The last construction steps: the installation folder, then the running-instance mutex.
     void CompleteConstruction();
 
+    // The relaunched copy's file, and the folder of its own an elevated setup made for it, go
+    // at the next start of the system.
+    void RemoveUninstallCopyAtReboot() const;
     void ProcessRegistrySection(const StringList& lines, bool installing);
     void WriteRegistryLine(HKEY root, const std::string& keyPath, const StringList& fields);
     void RemoveRegistryLine(HKEY root, const std::string& keyPath, const StringList& fields);

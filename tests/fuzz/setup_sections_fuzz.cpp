@@ -1,5 +1,5 @@
 // Whole scripts of any bytes: every section body is a run of the script's own lines that
-// holds no line beginning with "[".
+// holds no line beginning with "["; every "init" value is a piece of the text.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::search(lines.begin(), lines.end(), body.lines.begin(), body.lines.end()) == lines.end()) {
             __builtin_trap();
         }
+    }
+    // The profile reader's values are pieces of a line, cut to the reader's buffer.
+    for (const char* key : {"ProductID", "Start"}) {
+        const std::string value = ProfileString(lines, "init", key, 511);
+        if (value.size() > 511 || text.find(value) == std::string_view::npos) __builtin_trap();
     }
     return 0;
 }
