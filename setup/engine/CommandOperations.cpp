@@ -105,17 +105,6 @@ bool StartWithToken(HANDLE shellToken, const std::string& command) {
     return true;
 }
 
-}  // namespace
-
-bool IsProcessElevated() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-    const KernelHandle owner(token);
-    return IsElevated(token);
-}
-
-namespace {
-
 // A string for a COM call, in UTF-16 from the ANSI code page.
 class ComString {
 public:
@@ -170,10 +159,6 @@ bool DesktopShell(ComPtr<IShellDispatch2>& shell) {
            SUCCEEDED(application->QueryInterface(IID_IShellDispatch2, shell.OutVoid()));
 }
 
-}  // namespace
-
-namespace {
-
 // Has the desktop shell start the command: it runs in the shell's process, with its rights.
 bool StartThroughDesktopShell(const std::string& command) {
     const std::string program = ProgramOf(command);
@@ -193,6 +178,13 @@ bool StartThroughDesktopShell(const std::string& command) {
 }
 
 }  // namespace
+
+bool IsProcessElevated() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    const KernelHandle owner(token);
+    return IsElevated(token);
+}
 
 unsigned long StartAsShellUser(const std::string& command) {
     if (!IsProcessElevated()) {

@@ -34,7 +34,8 @@ void TInstallerBase::RelaunchForUninstall() {
     };
     char copy[MAX_PATH] = {};
     if (GetTempFileNameA(folder.c_str(), FileNameOf(FExePath).c_str(), 0, copy) == 0) {
-        const std::string text = "Copy File \"" + FExePath + "\" to \"" + folder + "\" Error " + std::to_string(GetLastError());
+        const std::string text =
+            "Copy File \"" + FExePath + "\" to \"" + folder + "\" Error " + std::to_string(GetLastError());
         removeCopy(std::string());
         throw SetupError(text);
     }

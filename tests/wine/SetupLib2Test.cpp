@@ -91,7 +91,8 @@ TEST_F(Engine, AnInstallRunsTheScriptAsReadAtItsStartAndInstallsThatCopy) {
     WriteText(scratch / "MewlarkSetup.exe", "setup");  // becomes the uninstaller
     const auto engine = Start(scratch.Path());
     // Changed by a process of the user after the setup started.
-    WriteText(scratch / "setup.ini", "[init]\r\nInstallDir=" + scratch / "other" + "\r\n[InstallFiles]\r\n%InstallDir%\\,b.txt\r\n");
+    WriteText(scratch / "setup.ini",
+              "[init]\r\nInstallDir=" + scratch / "other" + "\r\n[InstallFiles]\r\n%InstallDir%\\,b.txt\r\n");
     engine->Install();
     EXPECT_EQ(engine->shownError, "");
     EXPECT_TRUE(IsFile(install + "\\a.txt"));
