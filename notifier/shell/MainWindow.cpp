@@ -6,6 +6,12 @@
 #include "notifier/settings/OptionsDialog.h"
 #include "notifier/settings/SettingsStore.h"
 
+namespace {
+
+constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED
+
+}  // namespace
+
 MainWindow::MainWindow(const Effects& effects) : effects_(effects), tray_(effects.tray) {}
 
 MainWindow::~MainWindow() {
@@ -54,6 +60,10 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         case WM_NETWORK_CHANGED:
             OnNetworkChanged();
+            return 0;
+        case kDpiChanged:
+        case WM_DISPLAYCHANGE:
+            tray_.Rescale(lastStatus_, lastCount_);
             return 0;
     }
     return DefWindowProcA(window_, message, wParam, lParam);
@@ -126,6 +136,9 @@ void MainWindow::OnTimer(UINT_PTR timer) {
         case TIMER_NEXT_CHECK:
             KillTimer(window_, TIMER_NEXT_CHECK);
             StartCheck();
+            break;
+        case TIMER_HELD_ANNOUNCEMENT:
+            OnHeldAnnouncementTimer();
             break;
     }
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "notifier/res/Resource.h"
+#include "notifier/ui/DesktopSettings.h"
 
 namespace {
 
@@ -40,12 +41,21 @@ void TrayIcon::Prepare(HWND window, HINSTANCE instance, UINT callbackMessage, UI
     data_.hWnd = window;
     data_.uID = kIconId;
     callbackMessage_ = callbackMessage;
+    instance_ = instance;
+    LoadPictures();
+}
 
+void TrayIcon::LoadPictures() {
     static constexpr int kResources[TrayIconCount] = {IDI_IDLE, IDI_NEWMAIL, IDI_ERROR, IDI_LOGGEDOUT};
-    for (int i = 0; i < TrayIconCount; ++i) {
-        icons_[i].Reset(static_cast<HICON>(
-            LoadImageA(instance, MAKEINTRESOURCEA(kResources[i]), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
-    }
+    dpi_ = PrimaryMonitorDpi();
+    // The shell keeps its own copy of an icon it was given: the old pictures may go.
+    for (int i = 0; i < TrayIconCount; ++i) icons_[i].Reset(LoadSmallIcon(instance_, kResources[i], dpi_));
+}
+
+void TrayIcon::Rescale(CheckStatus status, std::int32_t count) {
+    if (instance_ == nullptr || PrimaryMonitorDpi() == dpi_) return;
+    LoadPictures();
+    Update(status, count);
 }
 
 bool TrayIcon::Add(CheckStatus status, std::int32_t count) {
