@@ -129,6 +129,7 @@ TEST(AtEachScale, TheTrayIconPopupAndDialogsGrowWithTheDpi) {
     EXPECT_GT(top, MulDiv(2, scale.dpi, 96)) << "text cut at the top";
     EXPECT_LT(bottom, MulDiv(27, scale.dpi, 96)) << "text cut at the bottom";
     EXPECT_GE(bottom - top, MulDiv(8, scale.dpi, 96)) << "the font scaled with the rest";
+    EXPECT_NEAR((top + bottom) / 2, MulDiv(15, scale.dpi, 96), MulDiv(3, scale.dpi, 96)) << "centred in the picture";
 
     // The dialogs grow with their font, and no label is cut.
     LoginDialog login;
