@@ -61,10 +61,14 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_NETWORK_CHANGED:
             OnNetworkChanged();
             return 0;
+        // A new scale reaches a hidden window as one of these, depending on the Windows version.
         case kDpiChanged:
         case WM_DISPLAYCHANGE:
             tray_.Rescale(lastStatus_, lastCount_);
             return 0;
+        case WM_SETTINGCHANGE:
+            tray_.Rescale(lastStatus_, lastCount_);
+            break;
     }
     return DefWindowProcA(window_, message, wParam, lParam);
 }

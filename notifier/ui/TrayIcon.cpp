@@ -66,6 +66,8 @@ bool TrayIcon::Add(CheckStatus status, std::int32_t count) {
 }
 
 bool TrayIcon::Restore(CheckStatus status, std::int32_t count) {
+    // A taskbar created anew may come with a new scale.
+    if (instance_ != nullptr && PrimaryMonitorDpi() != dpi_) LoadPictures();
     if (Add(status, count)) return true;
     // The shell refuses to add an icon it still has: then it only needs the current state.
     return shell_.NotifyIcon(NIM_MODIFY, data_);
