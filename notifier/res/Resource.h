@@ -22,6 +22,8 @@
 #define IDD_LOGIN 110
 #define IDD_ABOUT 111
 #define IDB_POPUP 134
+#define IDB_POPUP_150 135  // the popup's picture drawn for 150 % and 200 %
+#define IDB_POPUP_200 136
 #define IDI_IDLE 137
 #define IDI_ERROR 138
 #define IDI_NEWMAIL 139

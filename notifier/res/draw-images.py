@@ -3,9 +3,11 @@
 
     python3 draw-images.py [--png DIR]
 
-Writes idle.ico, error.ico, newmail.ico, loggedout.ico (16 x 16 at 4, 8 and 24 bits per
-pixel; idle.ico also 32 x 32 at the same depths) and popup.bmp (226 x 30, 24 bits per
-pixel). With --png, also writes enlarged PNG previews of every image to DIR.
+Writes idle.ico, error.ico, newmail.ico, loggedout.ico (16 x 16, and for the shell's
+small-icon size at higher scales 20, 24, 32, 40 and 48 px, each at 4, 8 and 24 bits per
+pixel) and popup.bmp (226 x 30, 24 bits per pixel) with popup-150.bmp (339 x 45) and
+popup-200.bmp (452 x 60), the same picture drawn for 150 % and 200 %. With --png, also
+writes enlarged PNG previews of every image to DIR.
 Python standard library only; the output is the same on every run.
 """
 
@@ -166,7 +168,7 @@ def envelope(canvas, left, top, right, bottom, flap_open=False):
 
 
 def logo_letter(canvas, colour):
-    scale = canvas.width // 16
+    scale = max(1, round(canvas.width / 16))
     rows, cols = len(LOGO_LETTER), len(LOGO_LETTER[0])
     x0 = canvas.width - cols * scale - scale
     y0 = canvas.height - rows * scale - scale
@@ -221,20 +223,33 @@ LOGO_FONT = {
 }
 
 
-def draw_popup():
-    c = Canvas(226, 30, WHITE)
+def draw_popup(scale=1.0):
+    """The picture at a scale of 100 % (1.0) or more; sizes are rounded to whole pixels."""
+    def px(value):
+        return round(value * scale)
+    c = Canvas(px(226), px(30), WHITE)
+    frame = max(1, int(scale))
     for x in range(c.width):
-        c.put(x, 0, BLACK)
-        c.put(x, c.height - 1, BLACK)
+        for i in range(frame):
+            c.put(x, i, BLACK)
+            c.put(x, c.height - 1 - i, BLACK)
     for y in range(c.height):
-        c.put(0, y, BLACK)
-        c.put(c.width - 1, y, BLACK)
-    # "tarn" in red, 3 pixels per font pixel, with a red underline: about 56 pixels wide.
+        for i in range(frame):
+            c.put(i, y, BLACK)
+            c.put(c.width - 1 - i, y, BLACK)
+    # "tarn" in red, 3 pixels per font pixel at 100 %, with a red underline: about 56 pixels
+    # wide at 100 %. At other scales every pixel of the 100 % picture becomes the block between
+    # its scaled edges, so the logo keeps its proportions and its sharp edges.
+    def block(x0, y0, x1, y1):
+        c.rect(px(x0), px(y0), px(x1 + 1) - 1, px(y1 + 1) - 1, RED)
     x = 5
     for letter in "tarn":
-        c.pattern(LOGO_FONT[letter], x, 3, 3, RED)
+        for r, row in enumerate(LOGO_FONT[letter]):
+            for col, bit in enumerate(row):
+                if bit == "1":
+                    block(x + col * 3, 3 + r * 3, x + col * 3 + 2, 3 + r * 3 + 2)
         x += 4 * 3 + 2
-    c.rect(5, 25, x - 3, 26, RED)
+    block(5, 25, x - 3, 26)
     return c
 
 
@@ -343,12 +358,15 @@ def write_png(path, canvas, zoom, bits=24):
                 chunk(b"IEND", b""))
 
 
+# 16 x 16 at 100 %; the shell's small-icon size at 125, 150, 200, 250 and 300 %.
+ICON_SIZES = (16, 20, 24, 32, 40, 48)
 ICONS = {
-    "idle.ico": (draw_idle, (16, 32)),
-    "error.ico": (draw_error, (16,)),
-    "newmail.ico": (draw_newmail, (16,)),
-    "loggedout.ico": (draw_loggedout, (16,)),
+    "idle.ico": (draw_idle, ICON_SIZES),
+    "error.ico": (draw_error, ICON_SIZES),
+    "newmail.ico": (draw_newmail, ICON_SIZES),
+    "loggedout.ico": (draw_loggedout, ICON_SIZES),
 }
+POPUPS = {"popup.bmp": 1.0, "popup-150.bmp": 1.5, "popup-200.bmp": 2.0}
 
 
 def main():
@@ -365,10 +383,11 @@ def main():
                 for bits in (4, 24):
                     stem = f"{name[:-4]}-{canvas.width}-{bits}bpp.png"
                     write_png(os.path.join(args.png, stem), canvas, 256 // canvas.width, bits)
-    popup = draw_popup()
-    write_bmp(os.path.join(HERE, "popup.bmp"), popup)
-    if args.png:
-        write_png(os.path.join(args.png, "popup.png"), popup, 4)
+    for name, scale in POPUPS.items():
+        popup = draw_popup(scale)
+        write_bmp(os.path.join(HERE, name), popup)
+        if args.png:
+            write_png(os.path.join(args.png, name[:-4] + ".png"), popup, 4)
 
 
 if __name__ == "__main__":

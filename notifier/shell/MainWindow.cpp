@@ -6,6 +6,12 @@
 #include "notifier/settings/OptionsDialog.h"
 #include "notifier/settings/SettingsStore.h"
 
+namespace {
+
+constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED
+
+}  // namespace
+
 MainWindow::MainWindow(const Effects& effects) : effects_(effects), tray_(effects.tray) {}
 
 MainWindow::~MainWindow() {
@@ -55,6 +61,14 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_NETWORK_CHANGED:
             OnNetworkChanged();
             return 0;
+        // A new scale reaches a hidden window as one of these, depending on the Windows version.
+        case kDpiChanged:
+        case WM_DISPLAYCHANGE:
+            tray_.Rescale(lastStatus_, lastCount_);
+            return 0;
+        case WM_SETTINGCHANGE:
+            tray_.Rescale(lastStatus_, lastCount_);
+            break;
     }
     return DefWindowProcA(window_, message, wParam, lParam);
 }
@@ -126,6 +140,9 @@ void MainWindow::OnTimer(UINT_PTR timer) {
         case TIMER_NEXT_CHECK:
             KillTimer(window_, TIMER_NEXT_CHECK);
             StartCheck();
+            break;
+        case TIMER_HELD_ANNOUNCEMENT:
+            OnHeldAnnouncementTimer();
             break;
     }
 }

@@ -33,13 +33,16 @@ public:
     // Timers.
     static constexpr UINT_PTR TIMER_TRAY_ADD = 1;    // retries adding the tray icon
     static constexpr UINT_PTR TIMER_NEXT_CHECK = 2;  // starts the next check pass (one-shot)
+    static constexpr UINT_PTR TIMER_HELD_ANNOUNCEMENT = 3;  // asks again whether a held one may show
     static constexpr UINT kTrayAddRetryMs = 5000;
+    static constexpr UINT kHeldAnnouncementRetryMs = 60000;
 
     struct Effects {
         TrayShell& tray;
         UrlOpener& urls;
         NotificationSound& sound;
         LoginPrompt& login;
+        NotificationState& quiet = SystemNotificationState();
     };
 
     explicit MainWindow(const Effects& effects);
@@ -88,6 +91,11 @@ private:
     // Brings the next automatic pass forward to the settle time from now.
     void ScheduleEarlyPass();
     void Announce(ShownResult previous);
+    // Popup and sound now; held instead while the shell asks for quiet.
+    void ShowAnnouncement(Announcement announcement, std::int32_t count);
+    void HoldAnnouncement(Announcement announcement, std::int32_t count);
+    void DropHeldAnnouncement();
+    void OnHeldAnnouncementTimer();
     void StoreSessionCookieIfAsked();
     void PromptLogin();
     void Logout();
@@ -106,6 +114,9 @@ private:
     TrayMenu trayMenu_;
     UINT defaultCommand_ = 0;
     CheckCycleState cycle_;
+    // The latest announcement held while the shell asked for quiet, with its count.
+    Announcement heldAnnouncement_ = Announcement::None;
+    std::int32_t heldCount_ = 0;
     NetworkChangeWatcher networkWatcher_;
     OncePerInterval networkPasses_{kNetworkPassIntervalMs};
     // Broadcast by the shell when the taskbar is created anew, its icons lost.

@@ -88,10 +88,26 @@ void MainWindow::OnNetworkChanged() {
 }
 
 void MainWindow::Announce(ShownResult previous) {
-    switch (ChooseAnnouncement(previous, {lastStatus_, lastCount_}, cycle_.manualRefetch)) {
+    const Announcement announcement = ChooseAnnouncement(previous, {lastStatus_, lastCount_}, cycle_.manualRefetch);
+    if (announcement == Announcement::None) {
+        // Nothing to announce and no new mail: what was held is out of date.
+        if (lastCount_ == 0) DropHeldAnnouncement();
+        return;
+    }
+    // A re-fetch is the user's own request: it is answered at once.
+    if (!cycle_.manualRefetch && !effects_.quiet.AcceptsNotifications()) {
+        HoldAnnouncement(announcement, lastCount_);
+        return;
+    }
+    DropHeldAnnouncement();
+    ShowAnnouncement(announcement, lastCount_);
+}
+
+void MainWindow::ShowAnnouncement(Announcement announcement, std::int32_t count) {
+    switch (announcement) {
         case Announcement::NewMail:
             effects_.sound.Play();
-            popup_.ShowPopup(kAnnouncementMs, NewMailPopupText(lastCount_).c_str());
+            popup_.ShowPopup(kAnnouncementMs, NewMailPopupText(count).c_str());
             break;
         case Announcement::NoNewMail:
             popup_.ShowPopup(kAnnouncementMs, NoNewMailPopupText().c_str());
@@ -99,6 +115,32 @@ void MainWindow::Announce(ShownResult previous) {
         case Announcement::None:
             break;
     }
+}
+
+void MainWindow::HoldAnnouncement(Announcement announcement, std::int32_t count) {
+    // The minute's timer runs only while something is held.
+    if (heldAnnouncement_ == Announcement::None && window_ != nullptr) {
+        SetTimer(window_, TIMER_HELD_ANNOUNCEMENT, kHeldAnnouncementRetryMs, nullptr);
+    }
+    heldAnnouncement_ = announcement;
+    heldCount_ = count;
+}
+
+void MainWindow::DropHeldAnnouncement() {
+    if (heldAnnouncement_ == Announcement::None) return;
+    heldAnnouncement_ = Announcement::None;
+    if (window_ != nullptr) KillTimer(window_, TIMER_HELD_ANNOUNCEMENT);
+}
+
+void MainWindow::OnHeldAnnouncementTimer() {
+    if (heldAnnouncement_ == Announcement::None) {
+        KillTimer(window_, TIMER_HELD_ANNOUNCEMENT);
+        return;
+    }
+    if (!effects_.quiet.AcceptsNotifications()) return;
+    const Announcement held = heldAnnouncement_;
+    DropHeldAnnouncement();
+    ShowAnnouncement(held, heldCount_);
 }
 
 void MainWindow::StoreSessionCookieIfAsked() {

@@ -1,6 +1,7 @@
 // The main window's effects on the world outside its own windows, one small interface
-// each, so that tests can record them: opening a web page, the notification sound and
-// the modal login dialog. (The tray's shell call is TrayShell, beside the tray icon.)
+// each, so that tests can record them: opening a web page, the notification sound, the
+// modal login dialog, and the shell's answer whether the user may be interrupted. (The
+// tray's shell call is TrayShell, beside the tray icon.)
 #pragma once
 
 #include <windows.h>
@@ -26,6 +27,14 @@ public:
     virtual INT_PTR Run(LoginDialog& dialog) = 0;
 };
 
+class NotificationState {
+public:
+    virtual ~NotificationState() = default;
+    // False while the shell asks for quiet: a full-screen program or presentation, quiet
+    // time, a locked or absent session.
+    virtual bool AcceptsNotifications() = 0;
+};
+
 // The real effects: the shell's default browser, the configured sound, the dialog.
 class ShellUrlOpener : public UrlOpener {
 public:
@@ -36,6 +45,15 @@ class ConfiguredSound : public NotificationSound {
 public:
     void Play() override;
 };
+
+// The shell's own answer (SHQueryUserNotificationState, from Windows Vista on; earlier
+// systems always accept).
+class ShellNotificationState : public NotificationState {
+public:
+    bool AcceptsNotifications() override;
+};
+// The one the notifier uses.
+NotificationState& SystemNotificationState();
 
 class ModalLoginPrompt : public LoginPrompt {
 public:

@@ -1,5 +1,6 @@
 // The sliding new-mail popup: a borderless top-most tool window above the notification
-// area that shows one line of text over a background picture for a while.
+// area that shows one line of text over a background picture for a while. Its sizes are
+// logical pixels, scaled to the primary monitor's DPI when it is shown.
 #pragma once
 
 #include <windows.h>
@@ -39,31 +40,45 @@ public:
 
     // Places the popup in the work area's bottom-right corner and slides it in with text
     // (null: the previous text) for displayMs; a visible popup takes the new text and
-    // stays displayMs from now.
+    // stays displayMs from now. The text is also the window's text, its accessible name,
+    // and screen readers are told. Without animations it appears at once.
     void ShowPopup(DWORD displayMs, const char* text);
-    // Slides the window in or out.
+    // Slides the window in or out (shows or hides it at once without animations).
     void AnimatePopup(bool show);
     // Hides at once, without sliding, and forgets the pending slide-out.
     void HideNow();
 
     HWND Window() const { return window_; }
     const std::string& Text() const { return text_; }
+    // The DPI the popup was last laid out for.
+    int Dpi() const { return dpi_; }
 
 private:
     template <typename Owner>
     friend LRESULT CALLBACK RouteToOwner(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void LoadBackground(HINSTANCE instance);
+    // Size, picture and font for dpi.
+    void LayOut(int dpi);
     void EraseBackground(HDC dc) const;
     void DrawTextOn(HDC dc) const;
     void ForwardMouse(UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND window_ = nullptr;
+    HINSTANCE instance_ = nullptr;
     std::string text_;
+    // The picture at 96 DPI, and its size in logical pixels; the documented size stands in
+    // when it cannot be loaded.
     BitmapHandle background_;
-    // The picture's size; the documented size stands in when it cannot be loaded.
+    int logicalWidth_ = 226;
+    int logicalHeight_ = 30;
+    // Laid out for dpi_: the window's size, the picture drawn for the nearest larger scale
+    // (none at 96 DPI: background_), and the GUI font at that DPI (none: the stock font).
+    int dpi_ = 96;
     int width_ = 226;
     int height_ = 30;
+    BitmapHandle scaledBackground_;
+    UniqueHandle<handle_traits::NullIsNone<HFONT, handle_traits::DeleteGdiObject>> scaledFont_;
     HWND notifyWindow_ = nullptr;
     UINT notifyMessage_ = 0;
     // The event being sent, so that the receiver can tell it from a forged message.

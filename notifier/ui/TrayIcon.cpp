@@ -3,6 +3,7 @@
 #include <string>
 
 #include "notifier/res/Resource.h"
+#include "notifier/ui/DesktopSettings.h"
 
 namespace {
 
@@ -40,12 +41,21 @@ void TrayIcon::Prepare(HWND window, HINSTANCE instance, UINT callbackMessage, UI
     data_.hWnd = window;
     data_.uID = kIconId;
     callbackMessage_ = callbackMessage;
+    instance_ = instance;
+    LoadPictures();
+}
 
+void TrayIcon::LoadPictures() {
     static constexpr int kResources[TrayIconCount] = {IDI_IDLE, IDI_NEWMAIL, IDI_ERROR, IDI_LOGGEDOUT};
-    for (int i = 0; i < TrayIconCount; ++i) {
-        icons_[i].Reset(static_cast<HICON>(
-            LoadImageA(instance, MAKEINTRESOURCEA(kResources[i]), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
-    }
+    dpi_ = PrimaryMonitorDpi();
+    // The shell keeps its own copy of an icon it was given: the old pictures may go.
+    for (int i = 0; i < TrayIconCount; ++i) icons_[i].Reset(LoadSmallIcon(instance_, kResources[i], dpi_));
+}
+
+void TrayIcon::Rescale(CheckStatus status, std::int32_t count) {
+    if (instance_ == nullptr || PrimaryMonitorDpi() == dpi_) return;
+    LoadPictures();
+    Update(status, count);
 }
 
 bool TrayIcon::Add(CheckStatus status, std::int32_t count) {
@@ -56,6 +66,8 @@ bool TrayIcon::Add(CheckStatus status, std::int32_t count) {
 }
 
 bool TrayIcon::Restore(CheckStatus status, std::int32_t count) {
+    // A taskbar created anew may come with a new scale.
+    if (instance_ != nullptr && PrimaryMonitorDpi() != dpi_) LoadPictures();
     if (Add(status, count)) return true;
     // The shell refuses to add an icon it still has: then it only needs the current state.
     return shell_.NotifyIcon(NIM_MODIFY, data_);

@@ -32,9 +32,9 @@ public:
     TrayIcon(const TrayIcon&) = delete;
     TrayIcon& operator=(const TrayIcon&) = delete;
 
-    // Prepares the record for window's icon, loads the four 16 x 16 pictures and lets the
-    // shell's messages (the icon's callback, the new taskbar's broadcast) through the window's
-    // message filter.
+    // Prepares the record for window's icon, loads the four pictures at the shell's
+    // small-icon size (16 x 16 at 96 DPI) and lets the shell's messages (the icon's callback,
+    // the new taskbar's broadcast) through the window's message filter.
     void Prepare(HWND window, HINSTANCE instance, UINT callbackMessage, UINT taskbarCreatedMessage);
 
     // Adds the icon with the picture for the result, and with the tooltip once one has
@@ -46,11 +46,18 @@ public:
     void Update(CheckStatus status, std::int32_t count);
     void SetTip(CheckStatus status, std::int32_t count);
     void Remove();
+    // After a change of the DPI or the displays: the pictures at the small-icon size of now,
+    // and the icon changed to the one for the result when the size differs.
+    void Rescale(CheckStatus status, std::int32_t count);
 
     HICON Picture(TrayIconIndex index) const { return icons_[index].Get(); }
 
 private:
+    void LoadPictures();
+
     TrayShell& shell_;
+    HINSTANCE instance_ = nullptr;
+    int dpi_ = 0;
     NOTIFYICONDATAA data_{};
     UINT callbackMessage_ = 0;
     std::array<IconHandle, TrayIconCount> icons_;

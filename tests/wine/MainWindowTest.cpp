@@ -352,4 +352,44 @@ TEST_F(CheckCycle, ClicksOpenThePagesHideThePopupAndMenuDialogsGreyTheirItems) {
     EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 0);
 }
 
+// The shell asks for quiet (a full-screen program, a presentation): icon and tooltip change,
+// the announcement waits for the minute's timer that finds notifications accepted again, and
+// then shows once with its sound; a pass without new mail meanwhile drops it.
+TEST_F(CheckCycle, WhileTheShellAsksForQuietTheLatestAnnouncementWaitsAndShowsOnceWithItsSound) {
+    struct Quiet : NotificationState {
+        bool AcceptsNotifications() override { return accepts; }
+        bool accepts = false;
+    } quiet;
+    StoreSession("alice", 3);
+    window = std::make_unique<MainWindow>(MainWindow::Effects{effects, effects, effects, effects, quiet});
+    ASSERT_NE(window->Create(GetModuleHandleA(nullptr)), nullptr);
+    ASSERT_TRUE(WaitForPasses(1));
+    EXPECT_EQ(std::make_pair(Shown(), effects.plays), std::make_pair(Showing(IconNewMail, NewMailTip(3), ""), 0));
+    const auto tick = [&] { Send(WM_TIMER, MainWindow::TIMER_HELD_ANNOUNCEMENT); };
+    tick();
+    EXPECT_EQ(std::make_pair(Shown(), effects.plays), std::make_pair(Showing(IconNewMail, NewMailTip(3), ""), 0));
+    sim::SetCount("alice", 4);
+    Send(WM_TIMER, MainWindow::TIMER_NEXT_CHECK);
+    ASSERT_TRUE(WaitForPasses(2));
+    quiet.accepts = true;
+    for (int i = 0; i < 2; ++i) tick();
+    EXPECT_EQ(std::make_pair(Shown(), effects.plays), std::make_pair(Showing(IconNewMail, NewMailTip(4), NewMailPopup(4)), 1))
+        << "the latest one, once";
+    EXPECT_FALSE(KillTimer(window->Window(), MainWindow::TIMER_HELD_ANNOUNCEMENT)) << "nothing held, no timer";
+
+    window->Popup().HideNow();
+    quiet.accepts = false;
+    for (const int count : {5, 0}) {
+        sim::SetCount("alice", count);
+        Send(WM_TIMER, MainWindow::TIMER_NEXT_CHECK);
+        ASSERT_TRUE(WaitForPasses(count == 5 ? 3 : 4));
+        EXPECT_EQ(KillTimer(window->Window(), MainWindow::TIMER_HELD_ANNOUNCEMENT) != FALSE, count == 5) << count;
+        if (count == 5) SetTimer(window->Window(), MainWindow::TIMER_HELD_ANNOUNCEMENT, 60000, nullptr);
+    }
+    quiet.accepts = true;
+    tick();
+    EXPECT_EQ(std::make_pair(Shown(), effects.plays), std::make_pair(Showing(IconIdle, kTarnMail + kNoNewMail, ""), 1))
+        << "dropped by the pass without new mail";
+}
+
 }  // namespace

@@ -1,0 +1,29 @@
+// What the notifier asks of today's desktops: the scale it draws at, whether the user wants
+// animations, and how a shown announcement reaches a screen reader. The calls behind these
+// exist only in newer Windows versions; each is looked up at run time and falls back to the
+// behaviour of a 96-DPI desktop without them.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+inline constexpr int kDefaultDpi = 96;
+
+// A length in pixels at 96 DPI, at dpi.
+inline int ScaleForDpi(int value, int dpi) { return MulDiv(value, dpi, kDefaultDpi); }
+
+// The DPI of the primary monitor, which holds the taskbar's notification area and the popup.
+int PrimaryMonitorDpi();
+// The DPI the system's stock objects (the GUI font) were made for.
+int SystemDpi();
+// Loads an icon group of the module at the shell's small-icon size for dpi (16 x 16 where the
+// system can tell no size for a DPI).
+HICON LoadSmallIcon(HINSTANCE instance, int resourceId, int dpi);
+
+// False when the user turned animations off; true when the system cannot tell.
+bool ClientAreaAnimation();
+
+// Tells screen readers that window shows text: an alert event for the window and, where UI
+// Automation has them, a notification with the text.
+void AnnounceToScreenReaders(HWND window, const std::string& text);
