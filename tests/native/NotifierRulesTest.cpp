@@ -90,11 +90,9 @@ TEST(CheckRules, WhatAPassAnnouncesAndWhatFollows) {
             << static_cast<int>(previous.status) << "/" << previous.count << " -> " << static_cast<int>(current.status)
             << "/" << current.count << (refetch ? " re-fetched" : "");
     }
-    for (const CheckStatus status : {kOk, kFailed, kServiceError}) {
-        EXPECT_EQ(FollowUpFor(status), PassFollowUp::ScheduleNextCheck) << static_cast<int>(status);
+    for (const CheckStatus status : {kOk, kFailed, kServiceError, kLogin}) {
+        EXPECT_EQ(FollowUpFor(status), status == kLogin ? PassFollowUp::PromptLogin : PassFollowUp::ScheduleNextCheck);
     }
-    EXPECT_EQ(FollowUpFor(kLogin), PassFollowUp::PromptLogin);
-    EXPECT_EQ(FollowUpFor(static_cast<CheckStatus>(4)), PassFollowUp::Nothing);
     EXPECT_EQ(NewMailPopupText(2147483647), NewMailPopup(2147483647));
     EXPECT_EQ(NoNewMailPopupText(), kNoNewMail);
     EXPECT_EQ(std::make_pair(kNextCheckMs, kAnnouncementMs), std::make_pair(300000u, 6000u)) << "five minutes, six seconds";

@@ -22,15 +22,13 @@ TEST(LoginDialog, OkIsEnabledExactlyForNonBlankFields) {
         EXPECT_TRUE(Enabled(window, IDOK));
         SetText(window, IDC_PASSWORD, " \t\n\v\f\r");
         EXPECT_FALSE(Enabled(window, IDOK)) << "all six white-space characters";
-        SetText(window, IDC_PASSWORD, " \t\x82\xA0\r");
-        EXPECT_TRUE(Enabled(window, IDOK)) << "a double-byte character is text";
         SetText(window, IDC_USERID, "\t ");
         EXPECT_FALSE(Enabled(window, IDOK)) << "the user id counts as well";
         Click(window, IDCANCEL);
     });
 }
 
-TEST(LoginDialog, OkTakesTheFieldsAsTypedAndCancelNothing) {
+TEST(LoginDialog, OkTakesTheFieldsAsTyped) {
     LoginDialog dialog;
     const INT_PTR result = Drive(dialog, [&](HWND window) {
         EXPECT_FALSE(Checked(window, IDC_SAVE_LOGIN));
@@ -42,18 +40,6 @@ TEST(LoginDialog, OkTakesTheFieldsAsTypedAndCancelNothing) {
     EXPECT_EQ(std::make_tuple(result, dialog.loginUserId, dialog.loginPassword, dialog.saveLogin),
               std::make_tuple(INT_PTR{IDOK}, std::string(" tarn user "), std::string(" pa ss "), true)) << "blanks kept";
 
-    dialog.loginUserId = "before";
-    dialog.loginPassword = "secret";
-    const INT_PTR cancelled = Drive(dialog, [&](HWND window) {
-        EXPECT_TRUE(Checked(window, IDC_SAVE_LOGIN)) << "the box starts as saveLogin says";
-        EXPECT_EQ(TextOf(window, IDC_PASSWORD), "secret");
-        Type(window, IDC_USERID, "-changed");
-        Type(window, IDC_PASSWORD, "-changed");
-        Click(window, IDC_SAVE_LOGIN);
-        Click(window, IDCANCEL);
-    });
-    EXPECT_EQ(std::make_tuple(cancelled, dialog.loginUserId, dialog.loginPassword, dialog.saveLogin),
-              std::make_tuple(INT_PTR{IDCANCEL}, std::string("before"), std::string("secret"), true));
 }
 
 }  // namespace

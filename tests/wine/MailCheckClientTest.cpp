@@ -71,23 +71,10 @@ TEST_F(MailCheck, ALoginOnlyWithoutACookieAndTheCookieKeptUntilNewCredentials) {
     client->SetSessionCookie("expired-again");
     client->SetPassword("pass");
     EXPECT_EQ(client->GetSessionCookie(), "");
-
-    // A start while a pass runs is dropped.
-    client->SetSessionCookie("cookie");
-    sim::Script("arrival", {.body = "1\r\n", .delayMs = 1500});
-    const int before = completions;
-    ASSERT_TRUE(client->StartCheck());
-    EXPECT_FALSE(client->StartCheck());
-    ASSERT_TRUE(test::PumpUntil([&] { return completions > before; }, 40000));
 }
 
 TEST_F(MailCheck, AFailedPassReportsNoOldCountAndWhetherTheServiceWasOutOfReach) {
-    const struct {
-        const char* name;
-        sim::Reply reply;
-        const char* proxy;
-        const char* target;  // "login": the pass logs in first
-    } faults[] = {
+    const struct { const char* name; sim::Reply reply; const char* proxy; const char* target; } faults[] = {
         {"connection refused", {}, "127.0.0.1:1", "arrival"},
         {"login connection refused", {}, "127.0.0.1:1", "login"},
         {"empty body, after passes out of reach", {.body = ""}, nullptr, "arrival"},

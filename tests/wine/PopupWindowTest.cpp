@@ -29,7 +29,6 @@ TEST_F(Popup, InsideTheWorkAreasCornerShownForItsTime) {
     popup.ShowPopup(300, "first");
     SystemParametersInfoA(SPI_SETWORKAREA, 0, &original, 0);
     ASSERT_TRUE(Visible());
-    EXPECT_NE(GetForegroundWindow(), popup.Window()) << "the popup never takes the focus";
     GetWindowRect(popup.Window(), &placed);
     EXPECT_EQ(std::make_tuple(placed.right, placed.bottom, placed.right - placed.left, placed.bottom - placed.top),
               std::make_tuple(narrowed.right - 4, narrowed.bottom - 4, 226L, 30L));
@@ -42,8 +41,6 @@ TEST_F(Popup, InsideTheWorkAreasCornerShownForItsTime) {
     EXPECT_TRUE(Visible()) << "well past the first display time";
     EXPECT_TRUE(test::PumpUntil([&] { return !Visible(); }, 5000));
     EXPECT_FALSE(KillTimer(popup.Window(), PopupWindow::TIMER_POPUP_HIDE));
-    popup.ShowPopup(6000, nullptr);
-    EXPECT_EQ(popup.Text(), "second") << "no text given: the previous one is shown again";
 }
 
 TEST_F(Popup, ForwardsEveryMouseMessageAndNothingElse) {
