@@ -19,7 +19,7 @@ const std::string kOwnVersionLine = "version " + std::to_string(MEWLARK_VERSION_
                                     std::to_string(MEWLARK_VERSION_MINOR) + "." + std::to_string(MEWLARK_VERSION_PATCH) +
                                     " Build " + std::to_string(MEWLARK_VERSION_BUILD);
 
-TEST(AboutDialog, ShowsTheIconTheProgramsVersionAndTheNotice) {
+TEST(AboutDialog, ShowsTheProgramsVersionAndTheNotice) {
     AboutDialog dialog;
     const INT_PTR result = Drive(dialog, [&](HWND window) {
         std::string texts;
@@ -28,8 +28,6 @@ TEST(AboutDialog, ShowsTheIconTheProgramsVersionAndTheNotice) {
         }
         EXPECT_NE(texts.find("|Mewlark|" + kOwnVersionLine + "|" + std::string(MEWLARK_LEGAL_NOTICE) + "|"), std::string::npos)
             << texts;
-        const HWND icon = GetWindow(GetDlgItem(window, IDOK), GW_HWNDNEXT);
-        EXPECT_NE(SendMessageA(icon, STM_GETICON, 0, 0), 0) << "the application icon is shown";
         Click(window, IDOK);
     });
     EXPECT_EQ(result, IDOK);
@@ -38,10 +36,7 @@ TEST(AboutDialog, ShowsTheIconTheProgramsVersionAndTheNotice) {
 TEST(AboutDialog, TheVersionLineIsTheFilesVersionOrTheBuiltInOne) {
     EXPECT_EQ(VersionLineOfFile((ProgramFolder() + "\\version_sample.dll").c_str()), "version 2.10.3 Build 400")
         << "the file version, not the product version";
-    const ScratchFolder scratch;
-    WriteText(scratch / "no-version.txt", "text");
-    EXPECT_EQ(VersionLineOfFile((scratch / "no-version.txt").c_str()), kOwnVersionLine);
-    EXPECT_EQ(VersionLineOfFile((scratch / "missing").c_str()), kOwnVersionLine);
+    EXPECT_EQ(VersionLineOfFile((ProgramFolder() + "\\missing.dll").c_str()), kOwnVersionLine);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The popup window under Wine: placement, text, the hide timer, drawing and the forwarding of
-// mouse messages.
+// The popup window under Wine: placement, text, the hide timer and the forwarding of mouse
+// messages.
 #include "notifier/ui/PopupWindow.h"
 
 #include <gtest/gtest.h>
@@ -21,9 +21,7 @@ protected:
     PopupWindow popup;
 };
 
-TEST_F(Popup, ATopMostToolWindowInsideTheWorkAreasCornerShownForItsTime) {
-    EXPECT_EQ(GetWindowLongA(popup.Window(), GWL_EXSTYLE) & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW),
-              WS_EX_TOPMOST | WS_EX_TOOLWINDOW);
+TEST_F(Popup, InsideTheWorkAreasCornerShownForItsTime) {
     // A taskbar on the right: the work area ends earlier, and the popup follows it.
     RECT original{}, placed{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &original, 0);
@@ -33,7 +31,6 @@ TEST_F(Popup, ATopMostToolWindowInsideTheWorkAreasCornerShownForItsTime) {
     popup.ShowPopup(300, "first");
     SystemParametersInfoA(SPI_SETWORKAREA, 0, &original, 0);
     ASSERT_TRUE(Visible());
-    EXPECT_NE(GetForegroundWindow(), popup.Window()) << "the popup never takes the focus";
     GetWindowRect(popup.Window(), &placed);
     EXPECT_EQ(std::make_tuple(placed.right, placed.bottom, placed.right - placed.left, placed.bottom - placed.top),
               std::make_tuple(narrowed.right - 4, narrowed.bottom - 4, 226L, 30L));
@@ -46,21 +43,6 @@ TEST_F(Popup, ATopMostToolWindowInsideTheWorkAreasCornerShownForItsTime) {
     EXPECT_TRUE(Visible()) << "well past the first display time";
     EXPECT_TRUE(test::PumpUntil([&] { return !Visible(); }, 5000));
     EXPECT_FALSE(KillTimer(popup.Window(), PopupWindow::TIMER_POPUP_HIDE));
-    popup.ShowPopup(6000, nullptr);
-    EXPECT_EQ(popup.Text(), "second") << "no text given: the previous one is shown again";
-}
-
-TEST_F(Popup, DrawsThePictureAndTheTextInItsRectangle) {
-    popup.ShowPopup(6000, "\x81\xA1\x81\xA1\x81\xA1\x81\xA1\x81\xA1\x81\xA1");  // six black squares
-    UpdateWindow(popup.Window());
-    test::PumpFor(100);
-    const HDC dc = GetDC(popup.Window());
-    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0)) << "one-pixel black frame";
-    EXPECT_EQ(GetPixel(dc, 150, 4), RGB(255, 255, 255)) << "white background";
-    int dark = 0;
-    for (int x = 63; x < 223; ++x) dark += GetPixel(dc, x, 15) == RGB(0, 0, 0);
-    ReleaseDC(popup.Window(), dc);
-    EXPECT_GT(dark, 10) << "the text drawn across the middle of its rectangle";
 }
 
 TEST_F(Popup, ForwardsEveryMouseMessageAndNothingElse) {
@@ -79,9 +61,8 @@ TEST_F(Popup, ForwardsEveryMouseMessageAndNothingElse) {
     for (const UINT message : mouse) SendMessageA(popup.Window(), message, MK_LBUTTON, MAKELPARAM(5, 7));
     for (const UINT other : {0x20Bu, UINT{WM_KEYDOWN}}) SendMessageA(popup.Window(), other, MK_LBUTTON, MAKELPARAM(5, 7));
     EXPECT_EQ(forwarded, mouse);
-    MSG forged{};
-    EXPECT_FALSE(popup.IsOwnMouseEvent(reinterpret_cast<WPARAM>(&popup), reinterpret_cast<LPARAM>(&forged)));
-    EXPECT_FALSE(popup.IsOwnMouseEvent(reinterpret_cast<WPARAM>(&popup), 0)) << "none in flight";
+    // A forged message names the popup and no record: none is in flight.
+    EXPECT_FALSE(popup.IsOwnMouseEvent(reinterpret_cast<WPARAM>(&popup), 0));
 }
 
 // Under Wine AnimateWindow shows and hides at once, so the slide is seen in the calls: the

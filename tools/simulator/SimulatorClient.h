@@ -6,19 +6,21 @@
 
 namespace sim {
 
-// One scripted reply of the simulator; unset parts take the simulator's defaults.
+// One scripted reply of the simulator; unset parts take the simulator's defaults. Every member
+// has an initialiser, so that a reply is written with designated initialisers:
+// sim::Script("arrival", {.body = "3\r\n", .delayMs = 2000}).
 struct Reply {
     int status = 200;
-    std::string reason;
-    std::vector<std::string> headers;  // "Name: value"
-    std::vector<std::string> cookies;  // Set-Cookie values
-    std::string body;
+    std::string reason{};
+    std::vector<std::string> headers{};  // "Name: value"
+    std::vector<std::string> cookies{};  // Set-Cookie values
+    std::string body{};
     std::size_t bodySize = 0;          // pads body with fill up to this size
-    std::string fill;
+    std::string fill{};
     int delayMs = 0;
-    std::string stall;                 // "before-headers" or "after-headers"
+    std::string stall{};               // "before-headers" or "after-headers"
     int stallMs = 0;
-    std::string drop;                  // "before-headers" or "mid-body"
+    std::string drop{};                // "before-headers" or "mid-body"
     int dripMs = 0;
     int times = 1;
 };
