@@ -32,7 +32,7 @@ using Asked = std::vector<std::tuple<std::string, std::string, std::string>>;  /
 // The effects, recorded: every tray call (the adds failing as asked) with the icon and tooltip
 // last set, pages, sounds, and the login dialog answered from a queue (empty: cancelled) with
 // what it showed. Every handled end of a pass sets the tooltip once.
-struct Recorder : TrayShell, UrlOpener, NotificationSound, LoginPrompt {
+struct Recorder : TrayShell, UrlOpener, NotificationSound, LoginPrompt, NotificationState {
     bool NotifyIcon(DWORD message, NOTIFYICONDATAA& data) override {
         tray.push_back({message, data});
         if (message == NIM_MODIFY && data.uFlags == NIF_ICON) icon = data.hIcon;
@@ -41,6 +41,7 @@ struct Recorder : TrayShell, UrlOpener, NotificationSound, LoginPrompt {
     }
     void Open(const char* url) override { opened.push_back(url); }
     void Play() override { ++plays; }
+    bool AcceptsNotifications() override { return acceptsNotifications; }
     INT_PTR Run(LoginDialog& dialog) override {
         asked.push_back({dialog.loginUserId, dialog.loginPassword, settingsStore.ReadSessionCookie()});
         if (answers.empty()) return IDCANCEL;
@@ -55,6 +56,7 @@ struct Recorder : TrayShell, UrlOpener, NotificationSound, LoginPrompt {
     int failingAdds = 0;
     std::vector<std::string> opened;
     int plays = 0;
+    bool acceptsNotifications = true;
     Asked asked;
     std::deque<Answer> answers;
 };
@@ -73,7 +75,7 @@ protected:
     void SetUp() override { DeleteTree(HKEY_CURRENT_USER, kSettingsKey), sim::Reset(); }
     void TearDown() override { window.reset(), PumpFor(50), DeleteTree(HKEY_CURRENT_USER, kSettingsKey); }
     void Start() {
-        window = std::make_unique<MainWindow>(MainWindow::Effects{effects, effects, effects, effects});
+        window = std::make_unique<MainWindow>(MainWindow::Effects{effects, effects, effects, effects, effects});
         ASSERT_NE(window->Create(GetModuleHandleA(nullptr)), nullptr);
     }
     // Starts with a stored session the simulator accepts; true once its first pass has ended.
@@ -265,40 +267,29 @@ TEST_F(CheckCycle, ClicksOpenThePagesHideThePopupMenuDialogsGreyTheirItemsAndExi
 // the announcement waits for the minute's timer that finds notifications accepted again, and
 // then shows once with its sound; a pass without new mail meanwhile drops it.
 TEST_F(CheckCycle, WhileTheShellAsksForQuietTheLatestAnnouncementWaitsAndShowsOnceWithItsSound) {
-    struct Quiet : NotificationState {
-        bool AcceptsNotifications() override { return accepts; }
-        bool accepts = false;
-    } quiet;
-    StoreSession("alice", 3);
-    window = std::make_unique<MainWindow>(MainWindow::Effects{effects, effects, effects, effects, quiet});
-    ASSERT_NE(window->Create(GetModuleHandleA(nullptr)), nullptr);
-    ASSERT_TRUE(WaitForPasses(1));
-    EXPECT_EQ(std::make_pair(Shown(), effects.plays), std::make_pair(Showing(IconNewMail, NewMailTip(3), ""), 0));
+    effects.acceptsNotifications = false;
+    ASSERT_TRUE(StartWithSession("alice", 3));
+    const auto held = [&] { return KillTimer(window->Window(), MainWindow::TIMER_HELD_ANNOUNCEMENT) != FALSE; };
     const auto tick = [&] { Send(WM_TIMER, MainWindow::TIMER_HELD_ANNOUNCEMENT); };
     tick();
-    EXPECT_EQ(std::make_pair(Shown(), effects.plays), std::make_pair(Showing(IconNewMail, NewMailTip(3), ""), 0));
-    sim::SetCount("alice", 4);
-    Send(WM_TIMER, MainWindow::TIMER_NEXT_CHECK);
-    ASSERT_TRUE(WaitForPasses(2));
-    quiet.accepts = true;
-    for (int i = 0; i < 2; ++i) tick();
-    EXPECT_EQ(std::make_pair(Shown(), effects.plays), std::make_pair(Showing(IconNewMail, NewMailTip(4), NewMailPopup(4)), 1))
+    EXPECT_EQ(std::make_pair(Shown(), effects.plays), std::make_pair(Expected(IconNewMail, NewMailTip(3), ""), 0));
+    sim::Script("arrival", {.body = "4\r\n"});
+    ASSERT_TRUE(PassAfter(WM_TIMER, MainWindow::TIMER_NEXT_CHECK));
+    effects.acceptsNotifications = true;
+    tick(), tick();
+    EXPECT_EQ(std::make_pair(Shown(), effects.plays), std::make_pair(Expected(IconNewMail, NewMailTip(4), NewMailPopup(4)), 1))
         << "the latest one, once";
-    EXPECT_FALSE(KillTimer(window->Window(), MainWindow::TIMER_HELD_ANNOUNCEMENT)) << "nothing held, no timer";
+    EXPECT_FALSE(held()) << "nothing held, no timer";
 
-    window->Popup().HideNow();
-    quiet.accepts = false;
-    for (const int count : {5, 0}) {
-        sim::SetCount("alice", count);
-        Send(WM_TIMER, MainWindow::TIMER_NEXT_CHECK);
-        ASSERT_TRUE(WaitForPasses(count == 5 ? 3 : 4));
-        EXPECT_EQ(KillTimer(window->Window(), MainWindow::TIMER_HELD_ANNOUNCEMENT) != FALSE, count == 5) << count;
-        if (count == 5) SetTimer(window->Window(), MainWindow::TIMER_HELD_ANNOUNCEMENT, 60000, nullptr);
+    effects.acceptsNotifications = false;
+    for (const char* body : {"5\r\n", "0\r\n"}) {
+        sim::Script("arrival", {.body = body});
+        ASSERT_TRUE(PassAfter(WM_TIMER, MainWindow::TIMER_NEXT_CHECK));
     }
-    quiet.accepts = true;
+    EXPECT_FALSE(held()) << "dropped by the pass without new mail";
+    effects.acceptsNotifications = true;
     tick();
-    EXPECT_EQ(std::make_pair(Shown(), effects.plays), std::make_pair(Showing(IconIdle, kTarnMail + kNoNewMail, ""), 1))
-        << "dropped by the pass without new mail";
+    EXPECT_EQ(std::make_pair(Shown(), effects.plays), std::make_pair(Expected(IconIdle, kTarnMail + kNoNewMail, ""), 1));
 }
 
 }  // namespace
