@@ -2,6 +2,8 @@
 
 #include <shlwapi.h>
 
+#include "tools/simulator/SimulatorClient.h"
+
 namespace test {
 
 std::optional<RegistryValue> ReadValue(HKEY root, const std::string& path, const char* name) {
@@ -66,6 +68,12 @@ std::string Snapshot(HKEY root, const std::string& path) {
     }
     RegCloseKey(key);
     return snapshot;
+}
+
+void StoreSession(const std::string& user, int count) {
+    sim::AddAccount(user, "pw", count);
+    sim::AddSession("eid-" + user, user);
+    SetString(HKEY_CURRENT_USER, kSettingsKey, "EID", "eid-" + user);
 }
 
 }  // namespace test

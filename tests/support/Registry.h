@@ -1,4 +1,5 @@
-// Registry values read and written as exact bytes, and whole-key comparisons.
+// Registry values read and written as exact bytes, whole-key comparisons, and the notifier's
+// stored session.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -39,6 +40,10 @@ bool KeyExists(HKEY root, const std::string& path);
 void DeleteTree(HKEY root, const std::string& path);
 // Every value of one key, "name=type:bytes" per line; empty when the key is missing or empty.
 std::string Snapshot(HKEY root, const std::string& path);
+
+// A session of user (count new mails waiting) that the simulator accepts, stored as the
+// notifier's, so that no login dialog opens.
+void StoreSession(const std::string& user, int count);
 
 // Keeps a value as it is now and puts it back at the end of the object's life; meanwhile it
 // holds replacement (none: deleted), when one is given.

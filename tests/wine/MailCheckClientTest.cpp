@@ -33,7 +33,7 @@ protected:
     void RunPass() {
         const int before = completions;
         ASSERT_TRUE(client->StartCheck());
-        ASSERT_TRUE(test::PumpUntil([&] { return completions > before; }, 40000));
+        ASSERT_TRUE(test::WaitFor([&] { return completions > before; }, 40000));
         ASSERT_TRUE(client->WaitForIdle(5000));
     }
     std::unique_ptr<MailCheckClient> client = std::make_unique<MailCheckClient>();
@@ -155,7 +155,7 @@ TEST_F(MailCheck, AStartWhileAPassRunsIsDroppedPassesLeakNothingAndTheEndWaitsBo
     sim::Script("arrival", slow);
     ASSERT_TRUE(client->StartCheck());
     EXPECT_FALSE(client->StartCheck());
-    ASSERT_TRUE(test::PumpUntil([&] { return completions == 1; }, 40000));
+    ASSERT_TRUE(test::WaitFor([&] { return completions == 1; }, 40000));
     ASSERT_TRUE(client->WaitForIdle(5000));
     DWORD before = 0, after = 0;
     GetProcessHandleCount(GetCurrentProcess(), &before);

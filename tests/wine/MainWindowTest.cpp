@@ -89,7 +89,7 @@ protected:
         }));
     }
     bool WaitForPasses(int n) {
-        return PumpUntil([&] { return Passes() >= n; }, 20000);
+        return WaitFor([&] { return Passes() >= n; }, 20000);
     }
     // The passes once an early pass, if one was scheduled, would have ended.
     int PassesAfterSettling() { return PumpFor(kEarlyPassSettleMs + 1000), Passes(); }
@@ -297,7 +297,7 @@ TEST_F(CheckCycle, TheTrayIconIsAddedIdleRetriedUntilTheShellTakesItAndBackOnANe
     const auto adds = [&] {
         return std::count_if(effects.tray.begin(), effects.tray.end(), [](const auto& call) { return call.first == NIM_ADD; });
     };
-    ASSERT_TRUE(PumpUntil([&] { return adds() == 2 && Passes() == 1; }, 9000));
+    ASSERT_TRUE(WaitFor([&] { return adds() == 2 && Passes() == 1; }, 9000));
     EXPECT_FALSE(KillTimer(window->Window(), MainWindow::TIMER_TRAY_ADD)) << "the retry stops after success";
 
     // A new taskbar has no icons: the icon is added again, picture and tooltip at once; a

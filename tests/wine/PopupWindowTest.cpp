@@ -42,7 +42,7 @@ TEST_F(Popup, ATopMostToolWindowInsideTheWorkAreasCornerShownForItsTime) {
     EXPECT_EQ(popup.Text(), "second");
     test::PumpFor(600);
     EXPECT_TRUE(Visible()) << "well past the first display time";
-    EXPECT_TRUE(test::PumpUntil([&] { return !Visible(); }, 5000));
+    EXPECT_TRUE(test::WaitFor([&] { return !Visible(); }, 5000));
     EXPECT_FALSE(KillTimer(popup.Window(), PopupWindow::TIMER_POPUP_HIDE));
     popup.ShowPopup(6000, nullptr);
     EXPECT_EQ(popup.Text(), "second") << "no text given: the previous one is shown again";
