@@ -27,21 +27,6 @@ HWND WaitForDialog(const std::function<bool(HWND)>& match, DWORD timeoutMs) {
     return found;
 }
 
-SeenBox ReadBox(HWND box) {
-    SeenBox seen;
-    // A box can be visible before its dialog procedure has put the text in: wait for it.
-    WaitFor([&] { return !(seen.text = TextOf(GetDlgItem(box, 0xFFFF))).empty(); }, 5000);
-    seen.caption = TextOf(box);
-    for (int id = IDOK; id <= IDNO; ++id) {
-        const HWND button = GetDlgItem(box, id);
-        if (button == nullptr) continue;
-        seen.buttons.push_back(id);
-        // Wine answers DM_GETDEFID with 1 whatever the box says: the default is the one drawn as such.
-        if ((GetWindowLongA(button, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON) seen.defaultButton = id;
-    }
-    return seen;
-}
-
 }  // namespace
 
 std::string TextOf(HWND window) {
@@ -67,7 +52,17 @@ std::vector<SeenBox> AnswerBoxes(DWORD processId, const std::vector<int>& button
         };
         const HWND box = WaitForDialog(ofProcess, 30000);
         if (box == nullptr) break;
-        seen.push_back(ReadBox(box));
+        SeenBox& shown = seen.emplace_back();
+        // A box can be visible before its dialog procedure has put the text in: wait for it.
+        WaitFor([&] { return !(shown.text = TextOf(GetDlgItem(box, 0xFFFF))).empty(); }, 5000);
+        shown.caption = TextOf(box);
+        for (int id = IDOK; id <= IDNO; ++id) {
+            const HWND control = GetDlgItem(box, id);
+            if (control == nullptr) continue;
+            shown.buttons.push_back(id);
+            // Wine answers DM_GETDEFID with 1 whatever the box says: the default is the one drawn as such.
+            if ((GetWindowLongA(control, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON) shown.defaultButton = id;
+        }
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
         WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 30000);
     }
