@@ -216,7 +216,7 @@ Process RunningNotifier() {
     WaitFor([] { return FindWindowA("MEWLARKCLASS", nullptr) != nullptr; }, 30000);
     DWORD id = 0;
     GetWindowThreadProcessId(FindWindowA("MEWLARKCLASS", nullptr), &id);
-    return Process(OpenProcess(SYNCHRONIZE, FALSE, id), id);
+    return Process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id), id);
 }
 
 class Package : public SetupTest {
@@ -228,8 +228,8 @@ protected:
         sim::Reset();
     }
     void TearDown() override {
-        // Whatever a failed run left behind.
-        if (const HWND running = FindWindowA("MEWLARKCLASS", nullptr)) SendMessageA(running, WM_CLOSE, 0, 0);
+        // Whatever a failed run left behind; a notifier still running goes with the temporary.
+        if (FindWindowA("MEWLARKCLASS", nullptr) != nullptr) RunningNotifier();
         RemoveTree(installDir);
         RemoveTree(programs + "\\Mewlark");
         DeleteTree(HKEY_LOCAL_MACHINE, kPackageEntry);
