@@ -24,7 +24,7 @@ using namespace test;
 const std::string kShellFolders = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const std::string kError = Cp932(u8"エラー");  // the platform's caption of an error box without one
 
-// MewlarkSetup.exe and a readme.txt in a folder of their own (source); the programs the test
+// MewlarkSetup.exe in a folder of its own (source); the programs the test
 // starts run in a temporary folder of their own (temp), both in a scratch folder.
 class SetupTest : public ::testing::Test {
 protected:
@@ -32,7 +32,6 @@ protected:
         CreateDirectoryA(source.c_str(), nullptr);
         CreateDirectoryA(temp.c_str(), nullptr);
         CopyFileA((ProgramFolder() + "\\MewlarkSetup.exe").c_str(), Setup().c_str(), FALSE);
-        WriteText(source + "\\readme.txt", "readme");
         // Started programs inherit both; in the temporary folder a path from the root stays on C:.
         for (const char* name : {"TMP", "TEMP"}) SetEnvironmentVariableA(name, temp.c_str());
         SetCurrentDirectoryA(temp.c_str());

@@ -26,7 +26,7 @@ public:
     using TInstallerBase::ConfirmInstall, TInstallerBase::FAlreadyRunning, TInstallerBase::FBaseDir,
         TInstallerBase::FInstallDir, TInstallerBase::FInstallExec,
         TInstallerBase::FPreInstallExec, TInstallerBase::FProductID, TInstallerBase::FProductTitle,
-        TInstallerBase::FSetupIni, TInstallerBase::FStart;
+        TInstallerBase::FSetupIni;
 };
 
 class Engine : public ::testing::Test {
@@ -48,12 +48,11 @@ TEST_F(Engine, ReadsTheInitKeysAndCommandListsAndTheRelaunchedCopyTheScriptItWas
     WriteText(folder + "\\setup.ini",
               "[init]\r\nProductID = Mewlark\r\nProductTitle=\"" + title +
                   "\"\r\nInstallDir=%InstallDir%%BaseDir%\\app\r\n"
-                  "Start=\"\"%InstallDir%\\Mewlark.exe\"\"\r\n"
                   "[PreInstallExec]\r\nExec1=  first  \r\nExec2=   \r\nExec9=last\r\nExec10=never\r\n"
                   "[InstallExec]\r\nExec0=&detached\r\n");
     const auto engine = Start(folder);
-    EXPECT_EQ(std::tie(engine->FSetupIni, engine->FProductID, engine->FProductTitle, engine->FStart),
-              std::make_tuple(folder + "\\setup.ini", "Mewlark", title, "\"%InstallDir%\\Mewlark.exe\""));
+    EXPECT_EQ(std::tie(engine->FSetupIni, engine->FProductID, engine->FProductTitle),
+              std::make_tuple(folder + "\\setup.ini", "Mewlark", title));
     // "%InstallDir%" is still empty while its own template is expanded.
     EXPECT_EQ(engine->FInstallDir, folder + "\\app");
     EXPECT_EQ(std::tie(engine->FPreInstallExec, engine->FInstallExec),
@@ -88,22 +87,31 @@ TEST_F(Engine, TheRelaunchedCopyWaitsForItsStarterButNotForARunningProduct) {
     }
 }
 
-TEST_F(Engine, TheInstallsQuestionAndTheRunningProductsRefusalShowTheirBoxes) {
-    WriteText(scratch / "setup.ini", "[init]\r\nProductTitle=" + title + "\r\n");
+TEST_F(Engine, TheInstallsQuestionRefusalAndCompletionShowTheirBoxes) {
+    // A script without files, "Start" or commands: the install places its uninstaller only.
+    const std::string id = "MewlarkSetupTest-" + std::to_string(GetCurrentProcessId());
+    WriteText(scratch / "setup.ini", "[init]\r\nProductID=" + id + "\r\nProductTitle=" + title + "\r\nInstallDir=" +
+                                         scratch / "inst" + "\r\n");
+    WriteText(scratch / "MewlarkSetup.exe", "setup");
+    CreateDirectoryA((scratch / "inst").c_str(), nullptr);
     const auto engine = Start(scratch.Path());
     EXPECT_EQ(engine->ConfirmInstall(false), IDYES);
-    auto answers = std::async(std::launch::async, [] { return AnswerBoxes(GetCurrentProcessId(), {IDNO, IDOK}); });
+    auto answers = std::async(std::launch::async, [] { return AnswerBoxes(GetCurrentProcessId(), {IDNO, IDOK, IDOK}); });
     EXPECT_EQ(engine->ConfirmInstall(true), IDNO);
     engine->FAlreadyRunning = true;
     engine->Install();
+    engine->FAlreadyRunning = false;
+    engine->Install();
     const std::vector<SeenBox> seen = answers.get();
-    ASSERT_EQ(seen.size(), 2u);
+    DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + id);
+    ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(std::tie(seen[0].caption, seen[0].text, seen[0].buttons),
               std::make_tuple(title + Cp932(u8" インストーラ"),
                               "\"" + title + Cp932(u8"\" のインストールを開始します。\r\nよろしいですか？"),
                               std::vector<int>{IDYES, IDNO}));
     EXPECT_EQ(seen[1].text, "\"" + title + Cp932(u8"\" が起動中のためインストールできません。\r\n\"") + title +
                                 Cp932(u8"\" を終了させてもう一度実行してください。"));
+    EXPECT_EQ(seen[2].text, "\"" + title + Cp932(u8"\" のインストールが完了しました。"));
 }
 
 TEST(SpecialDirs, ShortcutsGoToEveryUsersMenuOrElseToTheUsersOwn) {
