@@ -22,9 +22,9 @@ struct SeenBox {
     std::vector<int> buttons;  // ids of the buttons present, of IDOK..IDNO
     int defaultButton = 0;
 };
-// Answers the process's message boxes or dialogs with the buttons in order, each click waiting until its box has
-// gone; the boxes seen (fewer when one did not come). For the test's own process, run it on
-// another thread.
+// Answers the process's message boxes or dialogs with the buttons in order, each click waiting
+// until its box has gone; the boxes seen (fewer when one did not come). For the test's own
+// process, run it on another thread.
 std::vector<SeenBox> AnswerBoxes(DWORD processId, const std::vector<int>& buttons);
 // The same for a started program, which must then end; a missing box or end fails the test.
 std::vector<SeenBox> AnswerBoxes(const Process& process, const std::vector<int>& buttons);
