@@ -105,8 +105,8 @@ protected:
 };
 
 TEST_F(SetupProgram, InstallsWhatTheScriptListsAndUninstallsItThroughItsCopy) {
-    // Commands end with a bare word, so that the profile reader keeps their quotes. "\*" is the
-    // root of drive C:, as an uninstall pattern whose macro expanded to nothing.
+    // Commands end with a bare word, so that the profile reader keeps their quotes. "C:\*" is a
+    // pattern in the root of a drive, as one whose macro expanded to nothing can be.
     WriteText(source + "\\setup.ini",
               "[init]\r\nProductID=" + kId + "\r\nProductTitle=" + kTitle + "\r\nInstallDir=" + install +
                   "\r\nUniqueName=" + kId + "\r\n[InstallExec]\r\nExec3=&\"%BaseDir%\\probe.exe\" \"" + temp +
@@ -114,7 +114,7 @@ TEST_F(SetupProgram, InstallsWhatTheScriptListsAndUninstallsItThroughItsCopy) {
                   ",,,,u\r\nHKLM,\\" + kKey + "\\Machine,Count,DWord,42\r\nHKCU," + kKey +
                   "\\Named,,,default,eu\r\n[InstallFiles]\r\n%InstallDir%\\sub\\,probe.exe\r\n"
                   "%InstallDir%\\,server.dll,SelfRegister\r\n%InstallDir%\\,probe.exe," + kId +
-                  "\\Probe.lnk\r\n[UninstallFiles]\r\n\\*\r\n" + data + "\\*\r\n");
+                  "\\Probe.lnk\r\n[UninstallFiles]\r\nC:\\*\r\n" + data + "\\*\r\n");
     // No "Start" and a post-install command: no completion box, and the "&" command not waited for.
     EXPECT_TRUE(AnswerBoxes(Run(Setup()), {}).empty());
     EXPECT_EQ(ReadText(temp + "\\post.txt").find("done"), std::string::npos) << "the \"&\" command was waited for";
