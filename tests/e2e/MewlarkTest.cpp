@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/support/Files.h"
-#include "tests/support/PrefixSnapshot.h"
+#include "tests/e2e/PrefixSnapshot.h"
 #include "tests/support/Processes.h"
 #include "tests/support/Registry.h"
 #include "tests/support/Waiting.h"

@@ -22,6 +22,8 @@ TEST(ScriptText, FieldsQuotesAndLimits) {
         {"\"say \"\"hi\"\"\",x", 6, {"say \"hi\"", "x"}},
         // A quoted stretch may start inside a field; blanks quoted at its ends are still trimmed.
         {"ab\"c,d\"e,\"  f  \"", 6, {"abc,de", "f"}}, {"a,\"b,c", 6, {"a", "b,c"}},
+        // A doubled or closing quote as the line's last characters.
+        {"a,\"b\"\"", 6, {"a", "b\""}}, {"\"b\"\"\"", 6, {"b\""}}, {"a,\"b\"", 6, {"a", "b"}},
         {"1,2,3,4,5,6,7,8", 6, {"1", "2", "3", "4", "5", "6"}}, {"a,b,", 6, {"a", "b", ""}},
         {"\t x\t,\ty ", 6, {"x", "y"}}, {kHyou + "," + kSo, 6, {kHyou, kSo}}};
     for (const auto& [line, limit, expected] : cases) {
@@ -34,8 +36,6 @@ TEST(ScriptText, FieldsQuotesAndLimits) {
 TEST(ScriptText, CommandLinesProgramsAndEntryMarkers) {
     const CommandLineParts parts = SplitCommandLine("  \"C:\\Program Files\\a b.exe\" /x \"y z\"  ");
     EXPECT_EQ(std::tie(parts.program, parts.parameters), std::make_tuple("\"C:\\Program Files\\a b.exe\"", "/x \"y z\""));
-    EXPECT_EQ(SplitCommandLine("notepad").program + SplitCommandLine("notepad").parameters, "");
-    EXPECT_EQ(ProgramOf("\"C:\\Program Files\\a b.exe\" Stop"), "C:\\Program Files\\a b.exe");
     EXPECT_EQ(ProgramOf(" \"C:\\a b\\x.exe\" "), "C:\\a b\\x.exe");
     // "?" checks only a file that the process start cannot take for another.
     EXPECT_EQ(CheckableProgram("\"C:\\Program Files\\a b.exe\" Stop"), "C:\\Program Files\\a b.exe");
@@ -44,13 +44,10 @@ TEST(ScriptText, CommandLinesProgramsAndEntryMarkers) {
                                 "\"C:\\dir.d\\Mewlark\"", "\"C:\\a.exe\"x", "\"C:\\a.exe", "\"C:a.exe\"", "\"\\a.exe\""}) {
         EXPECT_EQ(CheckableProgram(command), "") << command;
     }
-    EXPECT_EQ(SplitArguments("\"C:\\tmp\\MEW1.tmp\" \"/ux\" \"C:\\Program Files\\setup.ini\""),
-              (StringList{"C:\\tmp\\MEW1.tmp", "/ux", "C:\\Program Files\\setup.ini"}));
-    EXPECT_EQ(SplitArguments("  a\"b c\"d\t/u  "), (StringList{"ab cd", "/u"}));
+    EXPECT_EQ(SplitArguments("  a\"b c\"d\t/u \"C:\\tmp\\MEW1.tmp\""), (StringList{"ab cd", "/u", "C:\\tmp\\MEW1.tmp"}));
     const std::tuple<std::string, std::string, bool, bool> entries[] = {
         {"&a.exe", "a.exe", true, false}, {"?\"C:\\a.exe\" Stop", "\"C:\\a.exe\" Stop", false, true},
-        {"?&a.exe", "a.exe", true, true}, {"&?a.exe", "a.exe", true, true}, {"&&a.exe", "&a.exe", true, false},
-        {" &a.exe", " &a.exe", false, false}};
+        {"&?a.exe", "a.exe", true, true}, {"&&a.exe", "&a.exe", true, false}, {" &a.exe", " &a.exe", false, false}};
     for (const auto& [entry, command, detached, onlyIfProgramExists] : entries) {
         const ExecEntry exec = ParseExecEntry(entry);
         EXPECT_EQ(std::tie(exec.command, exec.detached, exec.onlyIfProgramExists),
@@ -61,27 +58,22 @@ TEST(ScriptText, CommandLinesProgramsAndEntryMarkers) {
 
 TEST(ScriptText, LinesSectionsValuesAndMacros) {
     EXPECT_EQ(SplitLines("a\r\nb\rc\nd\r\n"), (StringList{"a", "b", "c", "d"}));
+    EXPECT_EQ(SplitLines("\r\ne"), (StringList{"", "e"})) << "a last line without its line break";
     const StringList lines{"[init]", "[installfiles]", "%PF%\\A\\,a.exe", "", "[Other]", "[InstallFiles] ", "late"};
     const SectionBody body = FindSectionBody(lines, "[InstallFiles]");
     EXPECT_TRUE(body.found);
     EXPECT_EQ(body.lines, (StringList{"%PF%\\A\\,a.exe", ""}));
     EXPECT_FALSE(FindSectionBody(lines, "[UninstallFiles]").found);
-    EXPECT_FALSE(FindSectionBody({"[UninstallFiles] ; comment"}, "[UninstallFiles]").found);
 
     EXPECT_TRUE(ParseIniBool("", true));
     EXPECT_TRUE(ParseIniBool("TrUe", false));
-    for (const char* other : {"1", "yes", "true "}) EXPECT_FALSE(ParseIniBool(other, true)) << other;
+    for (const char* other : {"1", "true "}) EXPECT_FALSE(ParseIniBool(other, true)) << other;
     EXPECT_EQ(ParseDecimal("-2147483648", 0), INT32_MIN);
-    for (const char* other : {"2147483648", "0x10", "12a", ""}) EXPECT_EQ(ParseDecimal(other, 7), 7) << other;
+    for (const char* other : {"2147483648", "0x10", ""}) EXPECT_EQ(ParseDecimal(other, 7), 7) << other;
     EXPECT_EQ(LastDottedPart("1.0.0.66"), "66");
-    EXPECT_EQ(LastDottedPart("1." + std::string(1200, '7')).size(), 999u);
-
-    const MacroValues values{"C:\\Inst", "C:\\PF", "C:\\App", "D:\\Base"};
-    EXPECT_EQ(ExpandMacros("%InstallDir%\\a;%PF%\\b;%APP%\\c;%BaseDir%\\d;%PF%;%pf%", values),
-              "C:\\Inst\\a;C:\\PF\\b;C:\\App\\c;D:\\Base\\d;%PF%;%pf%");
-    // Each macro is looked for in what the ones before produced.
-    const MacroValues nested{"%PF%\\Mewlark", "C:\\PF", "", "%InstallDir%"};
-    EXPECT_EQ(ExpandMacros("%InstallDir% %BaseDir%", nested), "C:\\PF\\Mewlark %InstallDir%");
+    // Each macro is looked for once, in what the ones before produced.
+    const MacroValues nested{"%PF%\\Mewlark", "C:\\PF", "C:\\App", "%InstallDir%"};
+    EXPECT_EQ(ExpandMacros("%InstallDir% %BaseDir% %APP% %PF%", nested), "C:\\PF\\Mewlark %InstallDir% C:\\App %PF%");
 }
 
 TEST(PathText, FoldersAndNamesAreCutAtCharactersNotTrailBytes) {
@@ -90,7 +82,6 @@ TEST(PathText, FoldersAndNamesAreCutAtCharactersNotTrailBytes) {
         {"\\\\server\\share\\b.exe", "\\\\server\\share"}, {"C:\\" + kHyou + "\\" + kSo, "C:\\" + kHyou}};
     for (const auto& [path, folder] : folders) EXPECT_EQ(FolderOf(path), folder) << path;
     EXPECT_EQ(FileNameOf("C:\\a\\" + kHyou) + FileNameOf("C:x.exe"), kHyou + "x.exe");
-    EXPECT_TRUE(EndsWithBackslash("C:\\a\\"));
     EXPECT_FALSE(EndsWithBackslash("C:\\" + kHyou));
     for (const char* root : {"", "\\", "C:", "C:\\", "\\\\server\\share\\"}) EXPECT_TRUE(IsRootFolder(root)) << root;
     for (const std::string& folder : StringList{"C:\\a", "\\\\server\\share\\a", "C:\\" + kSo}) {
@@ -115,11 +106,9 @@ TEST(WininitAndLog, RenameLinesOnceAfterTheHeaderAndTheLogLineLayout) {
     lines = {"[rename]", "NUL=C:\\OLD", "[other]"};
     for (const char* path : {"C:\\NEW", "c:\\old", "C:\\NEW"}) AddRenameToNul(lines, path);
     EXPECT_EQ(lines, (StringList{"[rename]", "Nul=C:\\NEW", "NUL=C:\\OLD", "[other]"}));
-    EXPECT_EQ(FormatLogLine("2024/05/06", "7:08:09", LogLevel::Info, "start setup"),
-              "[2024/05/06 7:08:09] Info : start setup\r\n");
-    EXPECT_EQ(FormatLogLine("d", "t", LogLevel::Success, "") + FormatLogLine("d", "t", LogLevel::Skip, "") +
-                  FormatLogLine("d", "t", LogLevel::Error, kSo),
-              "[d t] Success : \r\n[d t] Skip : \r\n[d t] Error : " + kSo + "\r\n");
+    EXPECT_EQ(FormatLogLine("2024/05/06", "7:08:09", LogLevel::Info, "start setup") +
+                  FormatLogLine("d", "t", LogLevel::Skip, kSo),
+              "[2024/05/06 7:08:09] Info : start setup\r\n[d t] Skip : " + kSo + "\r\n");
 }
 
 }  // namespace

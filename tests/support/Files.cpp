@@ -1,7 +1,8 @@
 #include "tests/support/Files.h"
 
+#include <shellapi.h>
+
 #include <atomic>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -39,19 +40,12 @@ ScratchFolder::~ScratchFolder() {
 }
 
 void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
-        const std::string child = path + "\\" + found.cFileName;
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(child.c_str());
-        } else if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0) {
-            RemoveTree(child);
-        }
-    }
-    if (search != INVALID_HANDLE_VALUE) FindClose(search);
-    RemoveDirectoryA(path.c_str());
+    const std::string from = path + '\0';  // a list of paths, ended by an empty one
+    SHFILEOPSTRUCTA operation{};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    if (IsFolder(path)) SHFileOperationA(&operation);
 }
 
 std::string ReadText(const std::string& path) {
@@ -60,27 +54,5 @@ std::string ReadText(const std::string& path) {
 }
 
 void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-bool IsFile(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool IsFolder(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::vector<std::string> LogEntries(const std::string& logPath) {
-    std::vector<std::string> entries;
-    const std::string text = ReadText(logPath);
-    for (std::size_t start = 0, end; start < text.size(); start = end + 2) {
-        end = std::min(text.find("\r\n", start), text.size());
-        const std::size_t stamp = text.find("] ", start);
-        const std::size_t from = stamp < end ? stamp + 2 : start;
-        entries.push_back(text.substr(from, end - from));
-    }
-    return entries;
-}
 
 }  // namespace test

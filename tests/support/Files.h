@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 namespace test {
 
@@ -27,12 +26,16 @@ private:
     std::string path_;
 };
 
+// Deletes the folder with all it holds, read-only files too.
 void RemoveTree(const std::string& path);
 std::string ReadText(const std::string& path);
 void WriteText(const std::string& path, const std::string& text);
-bool IsFile(const std::string& path);
-bool IsFolder(const std::string& path);
-// The lines of a setup log as "Level : message", without their date and time.
-std::vector<std::string> LogEntries(const std::string& logPath);
+// Whether the path names an existing file (folder false) or folder (folder true).
+inline bool Exists(const std::string& path, bool folder) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folder;
+}
+inline bool IsFile(const std::string& path) { return Exists(path, false); }
+inline bool IsFolder(const std::string& path) { return Exists(path, true); }
 
 }  // namespace test

@@ -2,22 +2,20 @@
 
 #include <shlwapi.h>
 
+#include "tools/simulator/SimulatorClient.h"
+
 namespace test {
 
 std::optional<RegistryValue> ReadValue(HKEY root, const std::string& path, const char* name) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
-    RegistryValue value;
-    DWORD size = 0;
-    LONG result = RegQueryValueExA(key, name, nullptr, &value.type, nullptr, &size);
-    if (result == ERROR_SUCCESS) {
-        value.bytes.resize(size);
-        result = RegQueryValueExA(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(value.bytes.data()), &size);
-        value.bytes.resize(size);
-    }
+    RegistryValue value{REG_NONE, std::string(1 << 16, '\0')};
+    DWORD size = static_cast<DWORD>(value.bytes.size());
+    const LONG result =
+        RegQueryValueExA(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(value.bytes.data()), &size);
     RegCloseKey(key);
-    if (result != ERROR_SUCCESS) return std::nullopt;
-    return value;
+    value.bytes.resize(size);
+    return result == ERROR_SUCCESS ? std::optional(value) : std::nullopt;
 }
 
 std::string ReadString(HKEY root, const std::string& path, const char* name) {
@@ -66,6 +64,12 @@ std::string Snapshot(HKEY root, const std::string& path) {
     }
     RegCloseKey(key);
     return snapshot;
+}
+
+void StoreSession(const std::string& user, int count) {
+    sim::AddAccount(user, "pw", count);
+    sim::AddSession("eid-" + user, user);
+    SetString(HKEY_CURRENT_USER, kSettingsKey, "EID", "eid-" + user);
 }
 
 }  // namespace test

@@ -1,4 +1,5 @@
-// Registry values read and written as exact bytes, and whole-key comparisons.
+// Registry values read and written as exact bytes, whole-key comparisons, and the notifier's
+// stored session.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -40,25 +41,24 @@ void DeleteTree(HKEY root, const std::string& path);
 // Every value of one key, "name=type:bytes" per line; empty when the key is missing or empty.
 std::string Snapshot(HKEY root, const std::string& path);
 
+// A session of user (count new mails waiting) that the simulator accepts, stored as the
+// notifier's, so that no login dialog opens.
+void StoreSession(const std::string& user, int count);
+
 // Keeps a value as it is now and puts it back at the end of the object's life; meanwhile it
 // holds replacement (none: deleted), when one is given.
-class SavedValue {
-public:
-    SavedValue(HKEY root, std::string path, std::string name)
-        : root_(root), path_(std::move(path)), name_(std::move(name)), saved_(ReadValue(root_, path_, name_.c_str())) {}
+struct SavedValue {
+    SavedValue(HKEY root, std::string path, std::string name) : root(root), path(std::move(path)), name(std::move(name)) {}
     SavedValue(HKEY root, std::string path, std::string name, const std::optional<RegistryValue>& replacement)
         : SavedValue(root, std::move(path), std::move(name)) {
-        WriteValue(root_, path_, name_.c_str(), replacement);
+        WriteValue(this->root, this->path, this->name.c_str(), replacement);
     }
-    ~SavedValue() { WriteValue(root_, path_, name_.c_str(), saved_); }
+    ~SavedValue() { WriteValue(root, path, name.c_str(), saved); }
     SavedValue(const SavedValue&) = delete;
-    SavedValue& operator=(const SavedValue&) = delete;
 
-private:
-    HKEY root_;
-    std::string path_;
-    std::string name_;
-    std::optional<RegistryValue> saved_;
+    const HKEY root;
+    const std::string path, name;
+    const std::optional<RegistryValue> saved = ReadValue(root, path, name.c_str());
 };
 
 // The system's proxy setting, which every exchange follows, pointed at a proxy while the object

@@ -1,4 +1,4 @@
-// Waiting for something to happen: by polling, or while dispatching the test thread's messages.
+// Waiting for something to happen while dispatching the waiting thread's messages.
 #pragma once
 
 #include <windows.h>
@@ -9,18 +9,9 @@
 
 namespace test {
 
-// Polls done() until it is true or timeoutMs have passed; done()'s last answer.
-inline bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= timeoutMs) return done();
-        Sleep(20);
-    }
-    return true;
-}
-
-// Dispatches the thread's messages until done() is true or timeoutMs have passed.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000) {
+// Polls done() until it is true or timeoutMs have passed, dispatching the thread's messages
+// meanwhile (the test's own windows go on working); done()'s last answer.
+inline bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 10000) {
     const DWORD start = GetTickCount();
     for (;;) {
         MSG message;
@@ -37,7 +28,7 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000
 }
 
 inline void PumpFor(DWORD milliseconds) {
-    PumpUntil([] { return false; }, milliseconds);
+    WaitFor([] { return false; }, milliseconds);
 }
 
 // A message-only window; handle(message, wParam, lParam) returns true for the messages it took.
@@ -45,13 +36,14 @@ class MessageWindow {
 public:
     using Handler = std::function<bool(UINT, WPARAM, LPARAM)>;
     explicit MessageWindow(Handler handle) : handle_(std::move(handle)) {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = Procedure;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "MewlarkTestMessageWindow";
-        RegisterClassA(&windowClass);
-        window_ = CreateWindowA(windowClass.lpszClassName, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                windowClass.hInstance, this);
+        static const ATOM windowClass = [] {
+            WNDCLASSA registered{};
+            registered.lpfnWndProc = Procedure;
+            registered.lpszClassName = "MewlarkTestMessageWindow";
+            return RegisterClassA(&registered);
+        }();
+        window_ = CreateWindowA(MAKEINTATOM(windowClass), nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
     ~MessageWindow() { DestroyWindow(window_); }
     MessageWindow(const MessageWindow&) = delete;
@@ -60,10 +52,6 @@ public:
 
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE) {
-            SetWindowLongPtrA(window, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
-        }
         auto* self = reinterpret_cast<MessageWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
         if (self != nullptr && self->handle_(message, wParam, lParam)) return 0;
         return DefWindowProcA(window, message, wParam, lParam);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <thread>
 
 #include "notifier/res/Resource.h"
@@ -13,29 +12,19 @@ namespace test {
 
 namespace {
 
-bool IsVisibleDialog(HWND window) {
-    char className[16] = {};
-    GetClassNameA(window, className, sizeof(className));
-    return std::strcmp(className, "#32770") == 0 && IsWindowVisible(window);
-}
-
-// The first window for which match is true.
-struct WindowSearch {
-    const std::function<bool(HWND)>* match;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<WindowSearch*>(parameter);
-    if (!(*search->match)(window)) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-HWND FindTopLevel(const std::function<bool(HWND)>& match) {
-    WindowSearch search{&match, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+// The first visible dialog ("#32770": message boxes too) for which match is true; null when
+// none is there after timeoutMs.
+HWND WaitForDialog(const std::function<bool(HWND)>& match, DWORD timeoutMs) {
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+            for (found = nullptr; (found = FindWindowExA(nullptr, found, "#32770", nullptr)) != nullptr;) {
+                if (IsWindowVisible(found) && match(found)) return true;
+            }
+            return false;
+        },
+        timeoutMs);
+    return found;
 }
 
 }  // namespace
@@ -54,48 +43,28 @@ void SetText(HWND control, const std::string& text) {
                         &result);
 }
 
-HWND WaitForBox(DWORD processId, DWORD timeoutMs) {
-    HWND box = nullptr;
-    WaitFor(
-        [&] {
-            box = FindTopLevel([&](HWND window) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                return owner == processId && IsVisibleDialog(window);
-            });
-            return box != nullptr;
-        },
-        timeoutMs);
-    return box;
-}
-
-SeenBox ReadBox(HWND box) {
-    SeenBox seen;
-    // A box can be visible before its dialog procedure has put the text in: wait for it.
-    WaitFor([&] { return !(seen.text = TextOf(GetDlgItem(box, 0xFFFF))).empty(); }, 5000);
-    seen.caption = TextOf(box);
-    for (int id = IDOK; id <= IDNO; ++id) {
-        const HWND button = GetDlgItem(box, id);
-        if (button == nullptr) continue;
-        seen.buttons.push_back(id);
-        // Wine answers DM_GETDEFID with 1 whatever the box says: the default is the one drawn as such.
-        if ((GetWindowLongA(button, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON) seen.defaultButton = id;
-    }
-    return seen;
-}
-
-void PressButton(HWND box, int buttonId) {
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, buttonId)));
-    WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 30000);
-}
-
 std::vector<SeenBox> AnswerBoxes(DWORD processId, const std::vector<int>& buttons) {
     std::vector<SeenBox> seen;
     for (const int button : buttons) {
-        const HWND box = WaitForBox(processId);
+        const auto ofProcess = [&](HWND window) {
+            DWORD owner = 0;
+            return GetWindowThreadProcessId(window, &owner), owner == processId;
+        };
+        const HWND box = WaitForDialog(ofProcess, 30000);
         if (box == nullptr) break;
-        seen.push_back(ReadBox(box));
-        PressButton(box, button);
+        SeenBox& shown = seen.emplace_back();
+        // A box can be visible before its dialog procedure has put the text in: wait for it.
+        WaitFor([&] { return !(shown.text = TextOf(GetDlgItem(box, 0xFFFF))).empty(); }, 5000);
+        shown.caption = TextOf(box);
+        for (int id = IDOK; id <= IDNO; ++id) {
+            const HWND control = GetDlgItem(box, id);
+            if (control == nullptr) continue;
+            shown.buttons.push_back(id);
+            // Wine answers DM_GETDEFID with 1 whatever the box says: the default is the one drawn as such.
+            if ((GetWindowLongA(control, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON) shown.defaultButton = id;
+        }
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+        WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 30000);
     }
     return seen;
 }
@@ -103,30 +72,13 @@ std::vector<SeenBox> AnswerBoxes(DWORD processId, const std::vector<int>& button
 std::vector<SeenBox> AnswerBoxes(const Process& process, const std::vector<int>& buttons) {
     const std::vector<SeenBox> seen = AnswerBoxes(process.Id(), buttons);
     EXPECT_EQ(seen.size(), buttons.size()) << "a box did not come";
-    if (!process.Ended()) {
-        const HWND extra = WaitForBox(process.Id(), 100);
-        ADD_FAILURE() << "the program did not end" << (extra ? ", showing: " + ReadBox(extra).text : std::string());
-    }
-    return seen;
-}
-
-std::vector<SeenBox> AnswerUntilEnd(const Process& process, bool yes) {
-    std::vector<SeenBox> seen;
-    const DWORD start = GetTickCount();
-    while (!process.Ended(0) && GetTickCount() - start < 60000) {
-        const HWND box = WaitForBox(process.Id(), 50);
-        if (box == nullptr) continue;
-        seen.push_back(ReadBox(box));
-        const std::vector<int>& buttons = seen.back().buttons;
-        const auto has = [&](int id) { return std::find(buttons.begin(), buttons.end(), id) != buttons.end(); };
-        PressButton(box, has(IDOK) ? IDOK : has(IDCANCEL) ? IDCANCEL : yes ? IDYES : IDNO);
-    }
-    EXPECT_TRUE(process.Ended(0)) << "the program did not end";
+    EXPECT_TRUE(process.Ended()) << "the program did not end";
     return seen;
 }
 
 HWND VisibleDialog(const char* caption) {
-    return FindTopLevel([&](HWND window) { return IsVisibleDialog(window) && TextOf(window) == caption; });
+    const HWND dialog = FindWindowA("#32770", caption);
+    return dialog != nullptr && IsWindowVisible(dialog) ? dialog : nullptr;
 }
 
 void AnswerLoginDialog(HWND dialog, const std::string& user, const std::string& password, bool save) {
@@ -142,20 +94,14 @@ void AnswerLoginDialog(HWND dialog, const std::string& user, const std::string& 
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
 }
 
-HWND WaitForDialog(DWORD thread, HWND owner, DWORD timeoutMs) {
-    const std::function<bool(HWND)> match = [&](HWND window) {
-        return IsVisibleDialog(window) && GetWindow(window, GW_OWNER) == owner;
-    };
-    WindowSearch search{&match, nullptr};
-    WaitFor([&] { return EnumThreadWindows(thread, MatchWindow, reinterpret_cast<LPARAM>(&search)), search.found; },
-            timeoutMs);
-    return search.found;
-}
-
 INT_PTR RunDriven(const std::function<INT_PTR()>& run, const std::function<void(HWND dialog)>& script) {
     const DWORD uiThread = GetCurrentThreadId();
     std::thread driver([&] {
-        const HWND dialog = WaitForDialog(uiThread, nullptr);
+        const HWND dialog = WaitForDialog(
+            [&](HWND window) {
+                return GetWindowThreadProcessId(window, nullptr) == uiThread && GetWindow(window, GW_OWNER) == nullptr;
+            },
+            10000);
         if (dialog == nullptr) {
             ADD_FAILURE() << "no dialog appeared";
             return;

@@ -22,18 +22,12 @@ struct SeenBox {
     std::vector<int> buttons;  // ids of the buttons present, of IDOK..IDNO
     int defaultButton = 0;
 };
-// The visible message box or dialog ("#32770") of the process; null after timeoutMs.
-HWND WaitForBox(DWORD processId, DWORD timeoutMs = 30000);
-SeenBox ReadBox(HWND box);
-// Clicks the button and waits until the box has gone.
-void PressButton(HWND box, int buttonId);
-// Answers the process's boxes with the buttons in order; the boxes seen (fewer when one did
-// not come). For the test's own process, run it on another thread.
+// Answers the process's message boxes or dialogs with the buttons in order, each click waiting
+// until its box has gone; the boxes seen (fewer when one did not come). For the test's own
+// process, run it on another thread.
 std::vector<SeenBox> AnswerBoxes(DWORD processId, const std::vector<int>& buttons);
 // The same for a started program, which must then end; a missing box or end fails the test.
 std::vector<SeenBox> AnswerBoxes(const Process& process, const std::vector<int>& buttons);
-// Answers every box of the process until it ends: OK, else Cancel, else Yes or No as yes says.
-std::vector<SeenBox> AnswerUntilEnd(const Process& process, bool yes);
 
 // The visible top-level dialog with this caption, of any process; null when there is none.
 HWND VisibleDialog(const char* caption);
@@ -47,8 +41,6 @@ template <typename Dialog>
 INT_PTR Drive(Dialog& dialog, const std::function<void(HWND dialog)>& script) {
     return RunDriven([&] { return dialog.Run(GetModuleHandleA(nullptr)); }, script);
 }
-// The visible dialog of thread owned by owner; null after timeoutMs.
-HWND WaitForDialog(DWORD thread, HWND owner, DWORD timeoutMs = 10000);
 // Types text into a control at the end of its text, one WM_CHAR per byte ("\b" deletes).
 void Type(HWND dialog, int id, const std::string& text);
 inline void SetText(HWND dialog, int id, const std::string& text) { SetText(GetDlgItem(dialog, id), text); }

@@ -31,7 +31,7 @@ protected:
     void RunPass() {
         const int before = completions;
         ASSERT_TRUE(client->StartCheck());
-        ASSERT_TRUE(test::PumpUntil([&] { return completions > before; }, 40000));
+        ASSERT_TRUE(test::WaitFor([&] { return completions > before; }, 40000));
         ASSERT_TRUE(client->WaitForIdle(5000));
     }
     std::unique_ptr<MailCheckClient> client = std::make_unique<MailCheckClient>();

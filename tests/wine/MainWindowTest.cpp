@@ -88,7 +88,7 @@ protected:
         return WaitForPasses(1);
     }
     int Passes() const { return effects.passes; }
-    bool WaitForPasses(int n) { return PumpUntil([&] { return Passes() >= n; }, 20000); }
+    bool WaitForPasses(int n) { return WaitFor([&] { return Passes() >= n; }, 20000); }
     // The passes once an early pass, if one was scheduled, would have ended.
     int PassesAfterSettling() { return PumpFor(kEarlyPassSettleMs + 1000), Passes(); }
     LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam = 0) { return SendMessageA(window->Window(), message, wParam, lParam); }

@@ -41,7 +41,7 @@ TEST_F(Popup, InsideTheWorkAreasCornerShownForItsTime) {
     EXPECT_EQ(popup.Text(), "second");
     test::PumpFor(600);
     EXPECT_TRUE(Visible()) << "well past the first display time";
-    EXPECT_TRUE(test::PumpUntil([&] { return !Visible(); }, 5000));
+    EXPECT_TRUE(test::WaitFor([&] { return !Visible(); }, 5000));
     EXPECT_FALSE(KillTimer(popup.Window(), PopupWindow::TIMER_POPUP_HIDE));
 }
 
@@ -137,9 +137,9 @@ TEST_F(Popup, ShowingRaisesAnAlertThatReadsTheTextAsTheName) {
     alerts.clear();
     // The hook runs later, from this thread's queue, and reads the name as it is then.
     popup.ShowPopup(6000, test::shown_texts::NewMailPopup(3).c_str());
-    EXPECT_TRUE(test::PumpUntil([] { return alerts.size() == 1; }, 5000));
+    EXPECT_TRUE(test::WaitFor([] { return alerts.size() == 1; }, 5000));
     popup.ShowPopup(6000, test::shown_texts::kNoNewMail.c_str());
-    EXPECT_TRUE(test::PumpUntil([] { return alerts.size() == 2; }, 5000));
+    EXPECT_TRUE(test::WaitFor([] { return alerts.size() == 2; }, 5000));
     UnhookWinEvent(hook);
     EXPECT_EQ(alerts, (std::vector<std::string>{test::shown_texts::NewMailPopup(3), test::shown_texts::kNoNewMail}));
 }

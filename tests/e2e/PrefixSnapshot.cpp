@@ -1,4 +1,4 @@
-#include "tests/support/PrefixSnapshot.h"
+#include "tests/e2e/PrefixSnapshot.h"
 
 #include <windows.h>
 
@@ -8,12 +8,6 @@
 namespace test {
 
 namespace {
-
-// Trees that take minutes to read under Wine, and Wine's own keys, which every new window
-// process rewrites ("Temporary System Parameters").
-const char* const kSkippedKeys[] = {"HKLM\\Software\\Classes", "HKLM\\Software\\Wow6432Node",
-                                    "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Perflib",
-                                    "HKCU\\Software\\Wine"};
 
 void AddFiles(const std::string& folder, const std::vector<std::string>& skipped, PrefixSnapshot& snapshot) {
     WIN32_FIND_DATAA found;
@@ -35,26 +29,22 @@ void AddFiles(const std::string& folder, const std::vector<std::string>& skipped
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
 }
 
-// The key's values; with a depth, its subkeys down to that many levels.
+// The key's values; with a depth, its subkeys' down to that many levels.
 void AddKey(HKEY key, const std::string& path, int depth, PrefixSnapshot& snapshot) {
-    for (const char* skippedKey : kSkippedKeys) {
-        if (lstrcmpiA(path.c_str(), skippedKey) == 0) return;
+    // Trees that take minutes to read under Wine, and Wine's own keys, which every new window
+    // process rewrites ("Temporary System Parameters").
+    for (const char* skipped : {"HKLM\\Software\\Classes", "HKLM\\Software\\Wow6432Node", "HKCU\\Software\\Wine",
+                                "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Perflib"}) {
+        if (lstrcmpiA(path.c_str(), skipped) == 0) return;
     }
-    snapshot[path] = "key";
     static std::vector<char> name(16384);
     static std::vector<BYTE> data(1 << 20);
     for (DWORD index = 0;; ++index) {
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        DWORD size = static_cast<DWORD>(data.size());
-        DWORD type = 0;
+        DWORD nameLength = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size()), type = 0;
         const LONG result = RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
         if (result == ERROR_NO_MORE_ITEMS) break;
-        if (result != ERROR_SUCCESS) {
-            snapshot[path + " : #" + std::to_string(index)] = "unreadable";
-            continue;
-        }
         snapshot[path + " : \"" + std::string(name.data(), nameLength) + "\""] =
-            std::to_string(type) + " " + std::string(reinterpret_cast<char*>(data.data()), size);
+            result != ERROR_SUCCESS ? "unreadable" : std::to_string(type) + " " + std::string(data.begin(), data.begin() + size);
     }
     char child[256];
     for (DWORD index = 0; depth > 0; ++index) {
@@ -81,18 +71,6 @@ PrefixSnapshot TakeSnapshot(const std::vector<std::string>& skipped) {
         RegCloseKey(software);
     }
     return snapshot;
-}
-
-std::vector<std::string> Changes(const PrefixSnapshot& before, const PrefixSnapshot& after) {
-    std::vector<std::string> changes;
-    for (const auto& [path, held] : before) {
-        const auto now = after.find(path);
-        if (now == after.end() || now->second != held) changes.push_back((now == after.end() ? "- " : "* ") + path);
-    }
-    for (const auto& [path, held] : after) {
-        if (before.count(path) == 0) changes.push_back("+ " + path);
-    }
-    return changes;
 }
 
 }  // namespace test
