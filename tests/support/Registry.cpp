@@ -48,24 +48,6 @@ bool KeyExists(HKEY root, const std::string& path) {
 
 void DeleteTree(HKEY root, const std::string& path) { SHDeleteKeyA(root, path.c_str()); }
 
-std::string Snapshot(HKEY root, const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
-    std::string snapshot;
-    char name[16384];
-    std::string data(1 << 16, '\0');
-    for (DWORD index = 0;; ++index) {
-        DWORD nameSize = sizeof name, size = static_cast<DWORD>(data.size()), type = 0;
-        if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
-            ERROR_SUCCESS) {
-            break;
-        }
-        snapshot += std::string(name, nameSize) + "=" + std::to_string(type) + ":" + data.substr(0, size) + "\n";
-    }
-    RegCloseKey(key);
-    return snapshot;
-}
-
 void StoreSession(const std::string& user, int count) {
     sim::AddAccount(user, "pw", count);
     sim::AddSession("eid-" + user, user);

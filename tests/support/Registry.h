@@ -38,8 +38,6 @@ inline void SetDword(HKEY root, const std::string& path, const char* name, DWORD
 }
 bool KeyExists(HKEY root, const std::string& path);
 void DeleteTree(HKEY root, const std::string& path);
-// Every value of one key, "name=type:bytes" per line; empty when the key is missing or empty.
-std::string Snapshot(HKEY root, const std::string& path);
 
 // A session of user (count new mails waiting) that the simulator accepts, stored as the
 // notifier's, so that no login dialog opens.
