@@ -1,25 +1,48 @@
 #!/usr/bin/env bash
-# Installs what building and testing need on Debian (as root); quick when all is there.
+# Installs what building and testing need on Debian 12 or 13 (as root), from a minimal system
+# on; quick when all is there.
 set -euo pipefail
 
 packages=(
-  cmake ninja-build clang libclang-rt-14-dev googletest python3 openssl locales
+  g++ cmake ninja-build clang googletest python3 openssl locales git procps
   mingw-w64 g++-mingw-w64-i686 wine wine32:i386
   xvfb xauth x11-utils fonts-ipafont-gothic imagemagick
 )
 
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+# libFuzzer's runtime comes with the default clang's own version (clang-14 on Debian 12,
+# clang-19 on Debian 13): ask what "clang" is on this release.
+clang_runtime() {
+  local version
+  version=$(apt-cache depends clang 2>/dev/null | sed -n 's/^ *Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n1)
+  [[ -n "$version" ]] || { echo "install-deps: cannot tell which clang this release has" >&2; return 1; }
+  echo "libclang-rt-$version-dev"
+}
+
+updated=
+apt_install() {
+  if [[ -z "$updated" ]]; then
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      dpkg --add-architecture i386
+    fi
+    apt-get update -qq
+    updated=1
+  fi
+  echo "install-deps: installing $*"
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >/dev/null
+}
+
 missing=()
 for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+  installed "$package" || missing+=("$package")
 done
+((${#missing[@]} == 0)) || apt_install "${missing[@]}"
 
-if ((${#missing[@]})); then
-  echo "install-deps: installing ${missing[*]}"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
-  fi
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+# The runtime's name is known only once the package lists are there.
+if ! compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/*/libclang_rt.fuzzer*.a' >/dev/null; then
+  [[ -n "$updated" ]] || { apt-get update -qq; updated=1; }
+  apt_install "$(clang_runtime)"
 fi
 
 # Wine shows code page 932 only under a Japanese locale.
