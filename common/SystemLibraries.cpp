@@ -24,11 +24,31 @@ FARPROC WINAPI LoadDelayedFromSystemFolder(unsigned notification, PDelayLoadInfo
     return reinterpret_cast<FARPROC>(LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
 }
 
+// One resolution at a time, so that one thread cannot protect a slot's page again while
+// another is about to write its own slot there.
+SRWLOCK delayedSlotsLock = SRWLOCK_INIT;
+
 }  // namespace
 
 extern "C" {
 // The delay-load helper's notification hook (a variable the helper reads by this name).
 PfnDliHook __pfnDliNotifyHook2 = LoadDelayedFromSystemFolder;
+
+// The helper of the C runtime, which writes the resolved address into the slot.
+FARPROC WINAPI __real___delayLoadHelper2(PCImgDelayDescr descriptor, FARPROC* slot);
+
+// Every delay-loaded call resolves here first (the link wraps the runtime's helper). The slots
+// lie in the import section, which newer linkers make read-only as Microsoft's linker does:
+// the slot's page is writable only while the helper writes it, then protected as before.
+FARPROC WINAPI __wrap___delayLoadHelper2(PCImgDelayDescr descriptor, FARPROC* slot) {
+    AcquireSRWLockExclusive(&delayedSlotsLock);
+    DWORD protection = 0;
+    const bool unprotected = VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection) != 0;
+    const FARPROC function = __real___delayLoadHelper2(descriptor, slot);
+    if (unprotected) VirtualProtect(slot, sizeof *slot, protection, &protection);
+    ReleaseSRWLockExclusive(&delayedSlotsLock);
+    return function;
+}
 }
 
 void RestrictDllSearchToSystemFolder() {

@@ -5,7 +5,8 @@
 // Only DLLs that Windows protects as known DLLs (kernel32, user32, gdi32, advapi32, shell32,
 // shlwapi, ole32, oleaut32, comdlg32, msvcrt, ...) are imported statically. The others
 // (version, wininet, winmm) are delay-loaded: on the first call into one, the delay-load
-// helper loads it by its full path in the system folder.
+// helper loads it by its full path in the system folder and writes the function's address into
+// its import slot, which the linker may have made read-only.
 #pragma once
 
 // Restricts the process's DLL search to the system folder (SetDefaultDllDirectories where

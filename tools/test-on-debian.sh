@@ -91,5 +91,7 @@ printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' >"$
 git clone -q --no-local "$PWD" "$root/root/mewlark"
 
 echo "test-on-debian: Debian $(cat "$root/etc/debian_version") root at $root: ${command[*]}"
+# In the background, so that a signal reaches the clean-up at once, not after the command.
 env -i HOME=/root TERM="${TERM:-dumb}" PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-  ${CI:+CI="$CI"} chroot "$root" /bin/bash -c 'cd /root/mewlark && exec "$@"' bash "${command[@]}"
+  ${CI:+CI="$CI"} chroot "$root" /bin/bash -c 'cd /root/mewlark && exec "$@"' bash "${command[@]}" <&0 &
+wait $!

@@ -13,20 +13,23 @@ test_env_start_display() {
   if [[ -n "${MEWLARK_USE_DISPLAY:-}" && -n "${DISPLAY:-}" ]]; then
     return 0
   fi
-  local n
-  for n in $(seq 90 140); do
-    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || break
-  done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$TEST_ENV_DIR/xvfb.log" 2>&1 &
+  # Xvfb takes the first display number that no other X server holds (by its lock file or its
+  # socket, which another root's server holds too) and writes it to the given descriptor.
+  rm -f "$TEST_ENV_DIR/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$TEST_ENV_DIR/display" \
+    >"$TEST_ENV_DIR/xvfb.log" 2>&1 &
   TEST_ENV_XVFB_PID=$!
-  export DISPLAY=":$n"
-  local i
+  local i n
   for i in $(seq 100); do
-    [[ -e /tmp/.X11-unix/X$n ]] && return 0
+    n=$(cat "$TEST_ENV_DIR/display" 2>/dev/null)
+    if [[ "$n" =~ ^[0-9]+$ ]]; then
+      export DISPLAY=":$n"
+      return 0
+    fi
     kill -0 "$TEST_ENV_XVFB_PID" 2>/dev/null || break
     sleep 0.1
   done
-  test_env_fail "Xvfb did not start on :$n (see $TEST_ENV_DIR/xvfb.log)"
+  test_env_fail "Xvfb did not start (see $TEST_ENV_DIR/xvfb.log)"
 }
 
 test_env_start_simulator() {
