@@ -5,10 +5,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh
-cmake --preset windows-x86 >/dev/null
-cmake --build --preset windows-x86
 # shellcheck disable=SC1091
 source tools/lib/test-env.sh
+test_env_isolate tools/bench.sh "$@"
+cmake --preset windows-x86 >/dev/null
+cmake --build --preset windows-x86
 trap test_env_stop EXIT
 test_env_start build/windows-x86
 

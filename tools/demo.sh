@@ -15,20 +15,21 @@ cd "$(dirname "$0")/.."
 build=${MEWLARK_DEMO_BUILD:-build/windows-x86}
 shots=${MEWLARK_DEMO_SHOTS:-$PWD/build/demo-screenshots}
 
-tools/install-deps.sh
-if [[ ! -f "$build/CMakeCache.txt" ]]; then
-  cmake --preset windows-x86 >/dev/null
-fi
-cmake --build "$build" --target Mewlark demo_driver install_test_ca
-
 interactive=
 if [[ -n "${DISPLAY:-}" ]]; then
   interactive=1
   export MEWLARK_USE_DISPLAY=1
 fi
 
+tools/install-deps.sh
 # shellcheck disable=SC1091
 source tools/lib/test-env.sh
+test_env_isolate tools/demo.sh "$@"
+if [[ ! -f "$build/CMakeCache.txt" ]]; then
+  cmake --preset windows-x86 >/dev/null
+fi
+cmake --build "$build" --target Mewlark demo_driver install_test_ca
+
 trap test_env_stop EXIT
 test_env_start "$build" --demo
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build clang googletest python3 openssl locales git procps
+  g++ cmake ninja-build clang googletest python3 openssl locales git procps iproute2
   mingw-w64 g++-mingw-w64-i686 wine wine32:i386
   xvfb xauth x11-utils fonts-ipafont-gothic imagemagick
 )

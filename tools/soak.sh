@@ -9,10 +9,11 @@ cd "$(dirname "$0")/.."
 
 build=${MEWLARK_BUILD_DIR:-build/windows-x86}
 tools/install-deps.sh
-cmake --preset windows-x86 -B "$build" >/dev/null
-cmake --build "$build" --target notifier_soak
 # shellcheck disable=SC1091
 source tools/lib/test-env.sh
+test_env_isolate tools/soak.sh "$@"
+cmake --preset windows-x86 -B "$build" >/dev/null
+cmake --build "$build" --target notifier_soak
 trap test_env_stop EXIT
 test_env_start "$build"
 wine "$build/bin/notifier_soak.exe" "${SOAK_PASSES:-1000}" "${SOAK_EVERY:-100}" </dev/null

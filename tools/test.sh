@@ -5,6 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh
+# shellcheck disable=SC1091
+source tools/lib/test-env.sh
+test_env_isolate tools/test.sh "$@"
 cmake --preset native >/dev/null
 cmake --build --preset native
 cmake --preset fuzz >/dev/null
@@ -18,8 +21,6 @@ echo "== fuzz targets, briefly on their corpora"
 ctest --preset fuzz
 
 echo "== Windows tests under Wine"
-# shellcheck disable=SC1091
-source tools/lib/test-env.sh
 trap test_env_stop EXIT
 test_env_start build/windows-x86
 ctest --preset windows-x86 "$@"

@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 # shellcheck disable=SC1091
 source tools/lib/test-env.sh
+test_env_isolate tools/with-test-env.sh "$@"
 trap test_env_stop EXIT
 test_env_start build/windows-x86 ${MEWLARK_DEMO:+--demo}
 "$@"

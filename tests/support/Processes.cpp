@@ -94,4 +94,32 @@ Process ChildOf(DWORD parentId, const char* programName, DWORD timeoutMs) {
                    found);
 }
 
+Process OwnerOf(const std::function<HWND()>& findWindow, DWORD timeoutMs) {
+    HWND window = nullptr;
+    WaitFor([&] { return (window = findWindow()) != nullptr; }, timeoutMs);
+    DWORD id = 0;
+    if (window == nullptr || GetWindowThreadProcessId(window, &id) == 0) return Process();
+    return Process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id), id);
+}
+
+bool IsElevated(HANDLE process) {
+    HANDLE token = nullptr;
+    if (process == nullptr || !OpenProcessToken(process, TOKEN_QUERY, &token)) return false;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    const bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
+                          elevation.TokenIsElevated != 0;
+    CloseHandle(token);
+    return elevated;
+}
+
+bool ShellIsElevated() {
+    DWORD id = 0;
+    GetWindowThreadProcessId(FindWindowA("Shell_TrayWnd", nullptr), &id);
+    const HANDLE shell = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    const bool elevated = IsElevated(shell);
+    if (shell != nullptr) CloseHandle(shell);
+    return elevated;
+}
+
 }  // namespace test

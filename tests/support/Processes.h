@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,5 +33,15 @@ private:
 
 // The first process started by parentId (with that program name, when given).
 Process ChildOf(DWORD parentId, const char* programName = nullptr, DWORD timeoutMs = 30000);
+
+// The process that owns the window, once the window is there (an empty one after timeoutMs).
+Process OwnerOf(const std::function<HWND()>& findWindow, DWORD timeoutMs = 30000);
+
+// Whether the process runs with an elevated token. Under Wine 8 every process does; under
+// Wine 10, as under Windows with UAC, only one whose manifest asks for it.
+bool IsElevated(HANDLE process);
+
+// Whether the shell's process (the taskbar's owner) runs elevated.
+bool ShellIsElevated();
 
 }  // namespace test

@@ -1,7 +1,21 @@
 # Test environment for the Windows build: Xvfb, a Wine prefix with the test CA, wineserver
 # and the service simulator. Source it, then: test_env_start BUILD_DIR [--demo]; test_env_stop.
+# The demo (--demo) has a prefix of its own, so that it can run beside the tests.
 
 TOOLS_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# test_env_isolate "$0" "$@": runs the calling script again, from its start, in a network of
+# its own that has only the loopback device, so that its simulator's ports are its own: a demo
+# beside a test run, or test runs of two checkouts, never meet. Needs root (else nothing
+# changes); not with a display of the machine's (MEWLARK_USE_DISPLAY), which may be on TCP.
+test_env_isolate() {
+  if [[ -n "${TEST_ENV_ISOLATED:-}" || $EUID -ne 0 || -n "${MEWLARK_USE_DISPLAY:-}" ]]; then
+    return 0
+  fi
+  command -v unshare >/dev/null && command -v ip >/dev/null || return 0
+  export TEST_ENV_ISOLATED=1
+  exec unshare --net -- bash -c 'ip link set lo up && exec "$@"' bash "$@"
+}
 
 test_env_fail() {
   echo "test-env: $*" >&2
@@ -51,8 +65,8 @@ test_env_start_simulator() {
 }
 
 test_env_prepare_prefix() {
-  export WINEPREFIX="$TEST_ENV_BUILD/wineprefix"
-  export HOME="$TEST_ENV_BUILD/winehome"
+  export WINEPREFIX="$TEST_ENV_BUILD/wineprefix$TEST_ENV_SUFFIX"
+  export HOME="$TEST_ENV_BUILD/winehome$TEST_ENV_SUFFIX"
   export LC_ALL=ja_JP.UTF-8
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEDLLOVERRIDES="winemenubuilder.exe=d;winepulse.drv,winealsa.drv=d;mscoree,mshtml="
@@ -71,7 +85,8 @@ test_env_prepare_prefix() {
 # test_env_start BUILD_DIR [--demo]
 test_env_start() {
   TEST_ENV_BUILD=$(cd "$1" && pwd)
-  TEST_ENV_DIR="$TEST_ENV_BUILD/test-env"
+  TEST_ENV_SUFFIX=${2:+-demo}
+  TEST_ENV_DIR="$TEST_ENV_BUILD/test-env$TEST_ENV_SUFFIX"
   mkdir -p "$TEST_ENV_DIR"
   command -v wine >/dev/null || test_env_fail "wine is not installed" || return 1
   python3 "$TOOLS_DIR/simulator/mailsim.py" --cert-dir "$TEST_ENV_BUILD/certs" --make-certificates-only ||

@@ -23,6 +23,7 @@ top (/), help (the help page), other.
 """
 
 import argparse
+import errno
 import collections
 import os
 import random
@@ -330,18 +331,31 @@ def handle(service, conn, context, control_allowed):
 
 
 def serve(service, port, context, control_allowed):
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", port))
-    listener.listen(64)
+    """Serves the port on every loopback address that "localhost" may name: 127.0.0.1, and ::1
+    where the machine has it (a fresh Debian lists ::1 first)."""
+    listeners = []
+    for family, address in ((socket.AF_INET, "127.0.0.1"), (socket.AF_INET6, "::1")):
+        try:
+            listener = socket.socket(family, socket.SOCK_STREAM)
+            listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            if family == socket.AF_INET6:
+                listener.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 1)
+            listener.bind((address, port))
+        except OSError as error:
+            if family == socket.AF_INET6 and error.errno in (errno.EADDRNOTAVAIL, errno.EAFNOSUPPORT):
+                continue
+            raise
+        listener.listen(64)
+        listeners.append(listener)
 
-    def loop():
+    def loop(listener):
         while True:
             conn, _ = listener.accept()
             threading.Thread(target=handle, args=(service, conn, context, control_allowed),
                              daemon=True).start()
 
-    threading.Thread(target=loop, daemon=True).start()
+    for listener in listeners:
+        threading.Thread(target=loop, args=(listener,), daemon=True).start()
 
 
 def make_certificates(cert_dir):
@@ -353,7 +367,7 @@ def make_certificates(cert_dir):
                        stderr=subprocess.DEVNULL)
 
     with open(os.path.join(cert_dir, "server.ext"), "w") as ext:
-        ext.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n"
+        ext.write("subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1\n"
                   "basicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\n"
                   "extendedKeyUsage=serverAuth\n")
     for prefix, ca_name in (("", "Mewlark Test CA"), ("untrusted-", "Untrusted Test CA")):
