@@ -59,15 +59,4 @@ struct SavedValue {
     const std::optional<RegistryValue> saved = ReadValue(root, path, name.c_str());
 };
 
-// The system's proxy setting, which every exchange follows, pointed at a proxy while the object
-// lives: the way to make the connection or the name lookup fail while the service hosts are
-// fixed by the build.
-struct SystemProxy {
-    static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-    explicit SystemProxy(const std::string& server)
-        : enable(HKEY_CURRENT_USER, kKey, "ProxyEnable", RegistryValue{REG_DWORD, Dword(1)}),
-          proxy(HKEY_CURRENT_USER, kKey, "ProxyServer", Sz(server)) {}
-    SavedValue enable, proxy;
-};
-
 }  // namespace test

@@ -74,10 +74,10 @@ TEST_F(MailCheck, ALoginOnlyWithoutACookieAndTheCookieKeptUntilNewCredentials) {
 }
 
 TEST_F(MailCheck, AFailedPassReportsNoOldCountAndWhetherTheServiceWasOutOfReach) {
-    const struct { const char* name; sim::Reply reply; const char* proxy; const char* target; } faults[] = {
-        {"connection refused", {}, "127.0.0.1:1", "arrival"},
-        {"login connection refused", {}, "127.0.0.1:1", "login"},
-        {"empty body, after passes out of reach", {.body = ""}, nullptr, "arrival"},
+    const struct { const char* name; sim::Reply reply; bool outOfReach; const char* target; } faults[] = {
+        {"connection refused", {}, true, "arrival"},
+        {"login connection refused", {}, true, "login"},
+        {"empty body, after passes out of reach", {.body = ""}, false, "arrival"},
     };
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault.name);
@@ -86,13 +86,13 @@ TEST_F(MailCheck, AFailedPassReportsNoOldCountAndWhetherTheServiceWasOutOfReach)
         RunPass();
         ASSERT_EQ(seen, Result(CheckStatus::Ok, 5));
         if (std::string(fault.target) == "login") client->SetSessionCookie("");
-        if (!fault.proxy) sim::Script(fault.target, fault.reply);
-        std::optional<test::SystemProxy> proxy;
-        if (fault.proxy) proxy.emplace(fault.proxy);
+        if (!fault.outOfReach) sim::Script(fault.target, fault.reply);
+        std::optional<sim::OutOfReach> offline;
+        if (fault.outOfReach) offline.emplace();
         RunPass();
         EXPECT_EQ(seen, Result(CheckStatus::Failed, 0));
         // Only a service out of reach is one that the network's return may bring back.
-        EXPECT_EQ(client->ServiceUnreachable(), fault.proxy != nullptr);
+        EXPECT_EQ(client->ServiceUnreachable(), fault.outOfReach);
     }
 }
 

@@ -204,7 +204,7 @@ TEST_F(CheckCycle, TheNetworksReturnChecksOnceAfterAPassThatCouldNotReachTheServ
         return PassesAfterSettling();
     };
     const auto refetchWithoutNetwork = [&] {
-        SystemProxy offline("127.0.0.1:1");
+        const sim::OutOfReach offline;
         return PassAfter(WM_COMMAND, IDM_REFETCH) && Shown() == Expected(IconError, kFailureTip, "");
     };
     EXPECT_EQ(networkChanges(), 1) << "after a pass that reached the service";

@@ -53,6 +53,7 @@ test_env_start_simulator() {
   rm -f "$TEST_ENV_DIR/simulator.ready"
   python3 "$TOOLS_DIR/simulator/mailsim.py" --cert-dir "$TEST_ENV_BUILD/certs" \
     --http-port "$SIM_HTTP_PORT" --https-port "$SIM_HTTPS_PORT" --untrusted-port "$SIM_UNTRUSTED_PORT" \
+    --control-port "$SIM_CONTROL_PORT" \
     --ready-file "$TEST_ENV_DIR/simulator.ready" $demo >"$TEST_ENV_DIR/simulator.log" 2>&1 &
   TEST_ENV_SIM_PID=$!
   local i

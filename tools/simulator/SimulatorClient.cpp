@@ -21,7 +21,7 @@ std::string Control(const std::string& path, const std::string& form) {
     if (s == INVALID_SOCKET) throw std::runtime_error("simulator: no socket");
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = htons(MEWLARK_SIM_HTTP_PORT);
+    address.sin_port = htons(MEWLARK_SIM_CONTROL_PORT);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
         closesocket(s);
@@ -89,6 +89,10 @@ void SetCount(const std::string& user, int count) {
 }
 
 void AddSession(const std::string& eid, const std::string& user) { Post("/_sim/session", {{"eid", eid}, {"user", user}}); }
+
+OutOfReach::OutOfReach() { Post("/_sim/reach", {{"open", "0"}}); }
+
+OutOfReach::~OutOfReach() { Post("/_sim/reach", {{"open", "1"}}); }
 
 void ShowUntrustedCertificate(bool untrusted) { Post("/_sim/tls", {{"cert", untrusted ? "untrusted" : "test"}}); }
 

@@ -33,6 +33,13 @@ void AddSession(const std::string& eid, const std::string& user);
 // The HTTPS port shows a certificate of a CA nobody trusts (until Reset) or the test CA's.
 void ShowUntrustedCertificate(bool untrusted);
 void Script(const std::string& target, const Reply& reply);
+// While one lives, the service is out of reach: its ports refuse connections.
+struct OutOfReach {
+    OutOfReach();
+    ~OutOfReach();
+    OutOfReach(const OutOfReach&) = delete;
+    OutOfReach& operator=(const OutOfReach&) = delete;
+};
 int RequestCount(const std::string& target);
 // Raw bytes of a received request (index -1: the last one).
 std::string Request(const std::string& target, int index = -1);

@@ -6,7 +6,9 @@ Serves, on loopback:
                                     page, the login form (for tests of the http scheme)
                                     and the control interface under /_sim/;
   * HTTPS       (--https-port):     the same pages with a certificate of the test CA;
-  * HTTPS       (--untrusted-port): the same with a certificate of a CA nobody trusts.
+  * HTTPS       (--untrusted-port): the same with a certificate of a CA nobody trusts;
+  * plain HTTP  (--control-port):   the control interface alone, reachable also while the
+                                    service is out of reach.
 
 Control interface (POST, form-encoded body, values are bytes in percent encoding):
   /_sim/reset                       forget scripts, records and sessions; demo account only
@@ -18,6 +20,8 @@ Control interface (POST, form-encoded body, values are bytes in percent encoding
   /_sim/script    target ...        queue scripted replies (see Script)
   /_sim/requests  target            number of requests received for target
   /_sim/request   target index      raw bytes of one request (index -1: the last)
+  /_sim/reach     open              "0": the three service ports refuse connections (the
+                                    service is out of reach) until "1" opens them again
 Targets: login (/certify-cgi/login.cgi), arrival (/recent/arrival.ghtml/checker1.1/),
 top (/), help (the help page), other.
 """
@@ -95,6 +99,7 @@ class Service:
     def __init__(self, demo):
         self.lock = threading.Lock()
         self.demo = demo
+        self.service_ports = []
         self.reset()
 
     def reset(self):
@@ -105,6 +110,8 @@ class Service:
             self.scripts = collections.defaultdict(collections.deque)
             self.records = collections.defaultdict(list)
             self.untrusted_https = False
+            for port in self.service_ports:
+                port.open()
 
     def next_script(self, target):
         with self.lock:
@@ -147,6 +154,10 @@ class Service:
                 return b"ok"
             if path == "/_sim/session":
                 self.sessions[one("eid")] = one("user")
+                return b"ok"
+            if path == "/_sim/reach":
+                for port in self.service_ports:
+                    port.open() if one("open") == b"1" else port.close()
                 return b"ok"
             if path == "/_sim/tls":
                 self.untrusted_https = one("cert") == b"untrusted"
@@ -330,32 +341,48 @@ def handle(service, conn, context, control_allowed):
             pass
 
 
-def serve(service, port, context, control_allowed):
-    """Serves the port on every loopback address that "localhost" may name: 127.0.0.1, and ::1
-    where the machine has it (a fresh Debian lists ::1 first)."""
-    listeners = []
-    for family, address in ((socket.AF_INET, "127.0.0.1"), (socket.AF_INET6, "::1")):
-        try:
-            listener = socket.socket(family, socket.SOCK_STREAM)
-            listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-            if family == socket.AF_INET6:
-                listener.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 1)
-            listener.bind((address, port))
-        except OSError as error:
-            if family == socket.AF_INET6 and error.errno in (errno.EADDRNOTAVAIL, errno.EAFNOSUPPORT):
-                continue
-            raise
-        listener.listen(64)
-        listeners.append(listener)
+class Port:
+    """One port of the service, served on every loopback address that "localhost" may name:
+    127.0.0.1, and ::1 where the machine has it (a fresh Debian lists ::1 first). Closed, it
+    refuses connections as a service out of reach does."""
 
-    def loop(listener):
+    def __init__(self, service, port, context, control_allowed):
+        self.service, self.port, self.context, self.control_allowed = service, port, context, control_allowed
+        self.listeners = []
+        self.open()
+
+    def open(self):
+        if self.listeners:
+            return
+        for family, address in ((socket.AF_INET, "127.0.0.1"), (socket.AF_INET6, "::1")):
+            try:
+                listener = socket.socket(family, socket.SOCK_STREAM)
+                listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+                if family == socket.AF_INET6:
+                    listener.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 1)
+                listener.bind((address, self.port))
+            except OSError as error:
+                if family == socket.AF_INET6 and error.errno in (errno.EADDRNOTAVAIL, errno.EAFNOSUPPORT):
+                    continue
+                raise
+            listener.listen(64)
+            self.listeners.append(listener)
+            threading.Thread(target=self.accept, args=(listener,), daemon=True).start()
+
+    def close(self):
+        for listener in self.listeners:
+            listener.shutdown(socket.SHUT_RDWR)
+            listener.close()
+        self.listeners = []
+
+    def accept(self, listener):
         while True:
-            conn, _ = listener.accept()
-            threading.Thread(target=handle, args=(service, conn, context, control_allowed),
+            try:
+                conn, _ = listener.accept()
+            except OSError:
+                return
+            threading.Thread(target=handle, args=(self.service, conn, self.context, self.control_allowed),
                              daemon=True).start()
-
-    for listener in listeners:
-        threading.Thread(target=loop, args=(listener,), daemon=True).start()
 
 
 def make_certificates(cert_dir):
@@ -397,6 +424,7 @@ def main():
     parser.add_argument("--http-port", type=int, default=18080)
     parser.add_argument("--https-port", type=int, default=18081)
     parser.add_argument("--untrusted-port", type=int, default=18082)
+    parser.add_argument("--control-port", type=int, default=18083)
     parser.add_argument("--cert-dir", required=True)
     parser.add_argument("--make-certificates-only", action="store_true")
     parser.add_argument("--ready-file")
@@ -409,15 +437,19 @@ def main():
     if args.make_certificates_only:
         return
     service = Service(args.demo)
-    serve(service, args.http_port, None, True)
     trusted, untrusted = tls_context(args.cert_dir, ""), tls_context(args.cert_dir, "untrusted-")
-    serve(service, args.https_port, lambda: untrusted if service.untrusted_https else trusted, False)
-    serve(service, args.untrusted_port, untrusted, False)
+    service.service_ports = [
+        Port(service, args.http_port, None, True),
+        Port(service, args.https_port, lambda: untrusted if service.untrusted_https else trusted, False),
+        Port(service, args.untrusted_port, untrusted, False),
+    ]
+    Port(service, args.control_port, None, True)
     if args.ready_file:
         with open(args.ready_file, "w") as ready:
             ready.write("%d\n" % os.getpid())
-    print("mailsim: http %d, https %d, untrusted https %d%s" % (
-        args.http_port, args.https_port, args.untrusted_port, ", demo mailbox" if args.demo else ""),
+    print("mailsim: http %d, https %d, untrusted https %d, control %d%s" % (
+        args.http_port, args.https_port, args.untrusted_port, args.control_port,
+        ", demo mailbox" if args.demo else ""),
         flush=True)
     while True:
         time.sleep(args.demo_interval if args.demo else 3600)
