@@ -48,14 +48,18 @@ BOOL CALLBACK MatchBox(HWND window, LPARAM parameter) {
 BOOL CALLBACK CountTrayIcon(HWND window, LPARAM count) {
     char name[64] = {};
     GetClassNameA(window, name, sizeof(name));
-    *reinterpret_cast<int*>(count) += std::strcmp(name, "__winex11_tray_icon") == 0;
+    *reinterpret_cast<int*>(count) += std::strcmp(name, "__winex11_tray_icon") == 0 || std::strcmp(name, "__wine_tray_icon") == 0;
     return TRUE;
 }
 
-// The icons in Wine's stand-alone tray window, one child window each.
+// The icons in Wine's tray, one child window each: of its stand-alone tray window under Wine 8,
+// of its taskbar under Wine 10.
 int TrayIcons() {
     int icons = 0;
-    EnumChildWindows(FindWindowA("__winex11_standalone_tray", nullptr), CountTrayIcon, reinterpret_cast<LPARAM>(&icons));
+    for (const char* tray : {"__winex11_standalone_tray", "Shell_TrayWnd"}) {
+        const HWND window = FindWindowA(tray, nullptr);
+        if (window != nullptr) EnumChildWindows(window, CountTrayIcon, reinterpret_cast<LPARAM>(&icons));
+    }
     return icons;
 }
 

@@ -198,7 +198,11 @@ unsigned long StartAsShellUser(const std::string& command) {
         ExecCommand(command, false);
         return ERROR_SUCCESS;
     }
-    if (StartThroughDesktopShell(command) || StartWithToken(shellToken.Get(), command)) return ERROR_SUCCESS;
+    // The setup's own child with a copy of the shell's token first: a program that the shell
+    // started lives only as long as the shell's desktop process, which under Wine ends with
+    // the last program it did not start itself. The shell starts it where the token cannot be
+    // used (no Secondary Logon service).
+    if (StartWithToken(shellToken.Get(), command) || StartThroughDesktopShell(command)) return ERROR_SUCCESS;
     const DWORD error = GetLastError();
     return error != ERROR_SUCCESS ? error : ERROR_ACCESS_DENIED;
 }

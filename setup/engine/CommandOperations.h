@@ -13,8 +13,9 @@ bool ExecCommand(const std::string& command, bool wait);
 
 // Starts the command without waiting, with the rights of the signed-in user's desktop shell and
 // never more. Directly (ExecCommand) when this process has no more rights than the shell's
-// process: not elevated, or both elevated (UAC off; Wine). When this process is elevated and
-// the shell's is not: through the shell, else as a process with a copy of the shell's token.
+// process: not elevated, or both elevated (UAC off; Wine 8). When this process is elevated and
+// the shell's is not (Wine 10 too): as a process with a copy of the shell's token, else
+// through the shell.
 // Returns 0 when started; else the system's error code of the last way tried, and nothing was
 // started. Raises SetupError as ExecCommand does when the direct start fails.
 unsigned long StartAsShellUser(const std::string& command);
