@@ -13,33 +13,28 @@ namespace {
 
 using namespace test;
 
-TEST(LoginDialog, OkIsEnabledExactlyForNonBlankFields) {
+TEST(LoginDialog, OkIsEnabledExactlyForNonBlankFieldsAndTakesThemAsTypedUpTo32BytesEach) {
+    const std::string userId = " tarn " + std::string(25, 'u') + " ", password = " pa ss " + std::string(25, 'p');
     LoginDialog dialog;
     dialog.loginUserId = "user";
-    Drive(dialog, [&](HWND window) {
-        EXPECT_FALSE(Enabled(window, IDOK)) << "the password starts empty";
+    const INT_PTR result = Drive(dialog, [&](HWND window) {
+        EXPECT_NE(SendDlgItemMessageA(window, IDC_PASSWORD, EM_GETPASSWORDCHAR, 0, 0), 0) << "the password is masked";
+        EXPECT_FALSE(Enabled(window, IDOK) || Checked(window, IDC_SAVE_LOGIN)) << "the password starts empty";
         Type(window, IDC_PASSWORD, "x");
         EXPECT_TRUE(Enabled(window, IDOK));
-        SetText(window, IDC_PASSWORD, " \t\n\v\f\r");
-        EXPECT_FALSE(Enabled(window, IDOK)) << "all six white-space characters";
         SetText(window, IDC_USERID, "\t ");
         EXPECT_FALSE(Enabled(window, IDOK)) << "the user id counts as well";
-        Click(window, IDCANCEL);
-    });
-}
-
-TEST(LoginDialog, OkTakesTheFieldsAsTyped) {
-    LoginDialog dialog;
-    const INT_PTR result = Drive(dialog, [&](HWND window) {
-        EXPECT_FALSE(Checked(window, IDC_SAVE_LOGIN));
-        Type(window, IDC_USERID, " tarn user ");
-        Type(window, IDC_PASSWORD, " pa ss ");
+        SetText(window, IDC_USERID, "");
+        Type(window, IDC_USERID, userId + "x");  // 33 bytes: the last is refused
+        SetText(window, IDC_PASSWORD, " \t\n\v\f\r");
+        EXPECT_FALSE(Enabled(window, IDOK)) << "all six white-space characters";
+        SetText(window, IDC_PASSWORD, "");
+        Type(window, IDC_PASSWORD, password + "x");
         Click(window, IDC_SAVE_LOGIN);
         Click(window, IDOK);
     });
     EXPECT_EQ(std::make_tuple(result, dialog.loginUserId, dialog.loginPassword, dialog.saveLogin),
-              std::make_tuple(INT_PTR{IDOK}, std::string(" tarn user "), std::string(" pa ss "), true)) << "blanks kept";
-
+              std::make_tuple(INT_PTR{IDOK}, userId, password, true)) << "blanks kept";
 }
 
 }  // namespace

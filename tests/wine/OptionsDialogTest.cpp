@@ -30,16 +30,19 @@ protected:
     void TearDown() override { DeleteTree(HKEY_CURRENT_USER, kSettingsKey); }
 };
 
-TEST_F(OptionsDialogTest, OkWritesWhatTheControlsShowEvenDisabled) {
-    const INT_PTR result = RunOptions([&](HWND window) {
-        EXPECT_TRUE(Checked(window, IDC_SOUND_ENABLE) && Checked(window, IDC_SOUND_DEFAULT)) << "first start";
-        Click(window, IDC_SOUND_CHOOSE);
-        Type(window, IDC_SOUND_FILE, "%WINDIR%\\media\\\x95\x5C.wav");
-        Click(window, IDC_SOUND_ENABLE);
-        EXPECT_FALSE(Enabled(window, IDC_SOUND_FILE)) << "sound off disables the path";
-        Click(window, IDOK);
-    });
-    EXPECT_EQ(result, IDOK);
+TEST_F(OptionsDialogTest, CancelSavesNothingAndOkWritesWhatTheControlsShowEvenDisabled) {
+    for (const int button : {IDCANCEL, IDOK}) {
+        const INT_PTR result = RunOptions([&](HWND window) {
+            EXPECT_TRUE(Checked(window, IDC_SOUND_ENABLE) && Checked(window, IDC_SOUND_DEFAULT)) << "nothing saved yet";
+            Click(window, IDC_SOUND_CHOOSE);
+            EXPECT_TRUE(Enabled(window, IDC_SOUND_FILE) && Enabled(window, IDC_BROWSE)) << "a file to choose";
+            Type(window, IDC_SOUND_FILE, "%WINDIR%\\media\\\x95\x5C.wav");
+            Click(window, IDC_SOUND_ENABLE);
+            EXPECT_FALSE(Enabled(window, IDC_SOUND_FILE)) << "sound off disables the path";
+            Click(window, button);
+        });
+        EXPECT_EQ(result, button);
+    }
     EXPECT_EQ(std::make_tuple(settingsStore.ReadSoundEnable(), settingsStore.ReadSoundType(), settingsStore.ReadSoundFile()),
               std::make_tuple(false, DWORD{1}, std::string("%WINDIR%\\media\\\x95\x5C.wav"))) << "as typed, unexpanded";
 }
@@ -76,7 +79,7 @@ TEST_F(OptionsDialogTest, BrowseFillsInThePickedFileAndPlayReadsTheFileShown) {
         for (int i = 0; i < 400 && IsWindow(picker); ++i) Sleep(50);
         const std::string shown = TextOf(window, IDC_SOUND_FILE);
         EXPECT_EQ(shown.substr(shown.rfind('\\') + 1), "picked.wav") << shown;
-        SetText(window, IDC_SOUND_FILE, wave);
+        SetText(window, IDC_SOUND_FILE, "%SystemRoot%\\temp\\mewlark-play.wav");  // expanded when played
         Click(window, IDC_PLAY_TEST);
         for (int i = 0; i < 400 && LastRead(wave) == 0x01BF53EB256D4000u; ++i) Sleep(50);
         EXPECT_NE(LastRead(wave), 0x01BF53EB256D4000u) << "the path shown is played, not the stored one";

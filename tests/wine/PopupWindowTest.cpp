@@ -38,7 +38,6 @@ TEST_F(Popup, InsideTheWorkAreasCornerShownForItsTime) {
     // New text while visible restarts the display time; the hide timer ends itself.
     test::PumpFor(150);
     popup.ShowPopup(2000, "second");
-    EXPECT_EQ(popup.Text(), "second");
     test::PumpFor(600);
     EXPECT_TRUE(Visible()) << "well past the first display time";
     EXPECT_TRUE(test::WaitFor([&] { return !Visible(); }, 5000));

@@ -31,22 +31,21 @@ protected:
     }
 };
 
-TEST_F(Settings, ReadsYieldTheDefaultsAndStringsMustBeTerminated) {
+TEST_F(Settings, ReadsYieldTheDefaultsAndTheSoundIsTheSystemsTheChosenFileOrNone) {
     EXPECT_EQ(std::make_tuple(settingsStore.ReadSoundEnable(), settingsStore.ReadSoundType(), settingsStore.ReadUserId(),
                               settingsStore.ReadSessionCookie(), settingsStore.ReadSoundFile()),
               std::make_tuple(true, DWORD{0}, std::string(), std::string(), std::string()));
     Store(kSettingsKey, "EID", REG_SZ, "cookie-without-nul");
     EXPECT_EQ(settingsStore.ReadSessionCookie(), "") << "a string without its NUL is none";
-}
 
-TEST_F(Settings, TheSoundIsTheSystemsTheChosenFileOrNone) {
     Store(kMailBeepKey, nullptr, REG_DWORD, Dword(3));
     EXPECT_EQ(settingsStore.ReadDefaultMailSound(), "notify.wav") << "a value that is no string";
     Store(kMailBeepKey, nullptr, REG_EXPAND_SZ, std::string("%SystemRoot%\\media\\mail.wav\0", 28));
     EXPECT_EQ(NotificationSoundPath(), "%SystemRoot%\\media\\mail.wav") << "first start: the system's sound";
     settingsStore.WriteSoundFile("%WINDIR%\\chosen.wav");
     SetDword(HKEY_CURRENT_USER, kSettingsKey, "SoundType", 7);
-    EXPECT_EQ(NotificationSoundPath(), "%WINDIR%\\chosen.wav") << "any non-zero type is the chosen file";
+    SetDword(HKEY_CURRENT_USER, kSettingsKey, "SoundEnable", 5);
+    EXPECT_EQ(NotificationSoundPath(), "%WINDIR%\\chosen.wav") << "non-zero: the chosen file, sound on";
     settingsStore.WriteSoundEnable(false);
     EXPECT_EQ(NotificationSoundPath(), std::nullopt);
 }
