@@ -69,9 +69,7 @@ TEST(AtEachScale, TheTrayIconPopupAndDialogsGrowWithTheDpi) {
     ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), systemDpi) << "the prefix's LogPixels (told only to a DPI-aware process)";
     ReleaseDC(nullptr, screen);
     UINT monitorDpi = 0, unused = 0;
-    ASSERT_EQ(GetDpiForMonitor(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), MDT_EFFECTIVE_DPI, &unused,
-                               &monitorDpi),
-              S_OK);
+    GetDpiForMonitor(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), MDT_EFFECTIVE_DPI, &unused, &monitorDpi);
     const Scale scale = ScaleAt(monitorDpi);
     ASSERT_NE(scale.dpi, 0) << "a monitor at " << monitorDpi << " DPI";
 
