@@ -72,9 +72,10 @@ private:
     BitmapHandle background_;
     int logicalWidth_ = 226;
     int logicalHeight_ = 30;
-    // Laid out for dpi_: the window's size, the picture drawn for the nearest larger scale
-    // (none at 96 DPI: background_), and the GUI font at that DPI (none: the stock font).
-    int dpi_ = 96;
+    // Laid out for dpi_ (0 until the first layout): the window's size, the picture drawn for
+    // the nearest larger scale (none at 96 DPI: background_), and the GUI font at that DPI
+    // (none at the system's DPI: the stock font, which a system DPI other than 96 makes larger).
+    int dpi_ = 0;
     int width_ = 226;
     int height_ = 30;
     BitmapHandle scaledBackground_;

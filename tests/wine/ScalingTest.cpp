@@ -1,8 +1,13 @@
 // The notifier's windows at 100, 150 and 200 %: the tray icon handed to the shell, the popup's
 // rectangle, margin and drawing, the login dialog's size. Wine takes the prefix's
 // LogPixels only when a process starts, so the larger scales run this program again.
+#undef _WIN32_WINNT
+#undef WINVER
+#define _WIN32_WINNT 0x0A00  // the per-monitor DPI calls
+#define WINVER 0x0A00
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shellscalingapi.h>
 
 #include <cstdlib>
 #include <string>
@@ -30,12 +35,15 @@ struct Scale {
 };
 constexpr Scale kScales[] = {{96, 16, 226, 30, 4}, {144, 24, 339, 45, 6}, {192, 32, 452, 60, 8}};
 
-// The scale this process runs at: 96 unless the first run started it for another.
-Scale ThisScale() {
+// The system's DPI this process was started at: 96 unless the first run started it for another.
+int ThisSystemDpi() {
     char value[8] = {};
-    const int dpi = GetEnvironmentVariableA(kScaleVariable, value, sizeof(value)) ? std::atoi(value) : 96;
+    return GetEnvironmentVariableA(kScaleVariable, value, sizeof(value)) ? std::atoi(value) : 96;
+}
+
+Scale ScaleAt(UINT dpi) {
     for (const Scale& scale : kScales) {
-        if (scale.dpi == dpi) return scale;
+        if (scale.dpi == static_cast<int>(dpi)) return scale;
     }
     return {};
 }
@@ -50,11 +58,20 @@ int IconSide(HICON icon) {
     return bitmap.bmWidth;
 }
 
+// The notifier draws at the primary monitor's DPI, not at the system's. Wine 8 gives the monitor
+// the system's DPI; Wine 10 keeps the one its desktop started with (96), so there the larger
+// LogPixels show a monitor whose DPI is not the system's.
 TEST(AtEachScale, TheTrayIconPopupAndDialogsGrowWithTheDpi) {
-    const Scale scale = ThisScale();
+    const int systemDpi = ThisSystemDpi();
+    EXPECT_EQ(GetAwarenessFromDpiAwarenessContext(GetThreadDpiAwarenessContext()), DPI_AWARENESS_PER_MONITOR_AWARE)
+        << "the manifest's declaration";
     const HDC screen = GetDC(nullptr);
-    ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), scale.dpi) << "the prefix's LogPixels";
+    ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), systemDpi) << "the prefix's LogPixels (told only to a DPI-aware process)";
     ReleaseDC(nullptr, screen);
+    UINT monitorDpi = 0, unused = 0;
+    GetDpiForMonitor(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), MDT_EFFECTIVE_DPI, &unused, &monitorDpi);
+    const Scale scale = ScaleAt(monitorDpi);
+    ASSERT_NE(scale.dpi, 0) << "a monitor at " << monitorDpi << " DPI";
 
     struct : TrayShell {
         bool NotifyIcon(DWORD message, NOTIFYICONDATAA& data) override { return added = message == NIM_ADD ? data.hIcon : added, true; }
@@ -92,23 +109,29 @@ TEST(AtEachScale, TheTrayIconPopupAndDialogsGrowWithTheDpi) {
     EXPECT_GT(top, MulDiv(2, scale.dpi, 96)) << "text cut at the top";
     EXPECT_LT(bottom, MulDiv(27, scale.dpi, 96)) << "text cut at the bottom";
     EXPECT_GE(bottom - top, MulDiv(8, scale.dpi, 96)) << "the font scaled with the rest";
+    EXPECT_LE(bottom - top, MulDiv(11, scale.dpi, 96)) << "the font made for the monitor's DPI, not the system's";
     EXPECT_NEAR((top + bottom) / 2, MulDiv(15, scale.dpi, 96), MulDiv(3, scale.dpi, 96)) << "centred in the picture";
 
-    // The dialogs grow with their font: the login dialog, 340 x 154 at 96 DPI under Wine, within
-    // a few pixels of the font's rounding.
+    // The dialogs grow with their 9-point font, which Windows makes for the dialog's DPI and Wine
+    // for the system's: the login dialog, 340 x 154 at 96 DPI under Wine, within a few pixels of
+    // the font's rounding.
     LoginDialog login;
     Drive(login, [&](HWND dialog) {
+        LOGFONTA font{};
+        GetObjectA(reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)), sizeof(font), &font);
+        const int dpi = MulDiv(std::abs(font.lfHeight), 72, 9);
+        EXPECT_TRUE(dpi == systemDpi || dpi == static_cast<int>(GetDpiForWindow(dialog))) << dpi;
         RECT client{};
         GetClientRect(dialog, &client);
-        EXPECT_NEAR(client.right, MulDiv(340, scale.dpi, 96), MulDiv(25, scale.dpi, 96));
-        EXPECT_NEAR(client.bottom, MulDiv(154, scale.dpi, 96), MulDiv(12, scale.dpi, 96));
+        EXPECT_NEAR(client.right, MulDiv(340, dpi, 96), MulDiv(25, dpi, 96));
+        EXPECT_NEAR(client.bottom, MulDiv(154, dpi, 96), MulDiv(12, dpi, 96));
         ClickLater(dialog, IDCANCEL);
     });
 }
 
 // The first run starts this program again at 150 and 200 %, LogPixels put back afterwards.
 TEST(Scaling, At150And200PercentInProcessesOfTheirOwn) {
-    if (ThisScale().dpi != 96) GTEST_SKIP() << "a run for one scale";
+    if (ThisSystemDpi() != 96) GTEST_SKIP() << "a run for one scale";
     char program[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, program, MAX_PATH);
     for (const int dpi : {144, 192}) {
