@@ -213,7 +213,7 @@ TEST_F(SetupProgram, AFailedInstallShowsOneErrorOpensTheLogAndListsNothing) {
     const std::string title = "hcSetup.log" + Cp932(u8" - メモ帳");
     const Process notepad = OwnerOf([&] { return FindWindowA(nullptr, title.c_str()); });  // ended with the test
     EXPECT_TRUE(notepad.IsValid());
-    EXPECT_EQ(IsElevated(notepad.Handle()), ShellIsElevated()) << "notepad runs with the shell's rights";
+    EXPECT_EQ(IsElevated(notepad.Id()), ShellIsElevated()) << "notepad runs with the shell's rights";
     EXPECT_NE(ReadText(Log()).find("Info : Exception \"" + missing + "\"\r\n"), std::string::npos);
     EXPECT_FALSE(EntryListed());
 }
@@ -316,7 +316,7 @@ TEST_F(Package, UpdatesARunningNotifierStartsTheNewOneWithTheShellsRightsAndUnin
     // the notifier itself; under Wine 10, as under Windows, the shell starts it.
     const Process started = RunningNotifier();
     ASSERT_TRUE(started.IsValid());
-    EXPECT_EQ(IsElevated(started.Handle()), ShellIsElevated());
+    EXPECT_EQ(IsElevated(started.Id()), ShellIsElevated());
 
     // The uninstall stops it first, then removes everything.
     EXPECT_EQ(Uninstall(), completed);

@@ -102,24 +102,23 @@ Process OwnerOf(const std::function<HWND()>& findWindow, DWORD timeoutMs) {
     return Process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id), id);
 }
 
-bool IsElevated(HANDLE process) {
+bool IsElevated(DWORD processId) {
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     HANDLE token = nullptr;
-    if (process == nullptr || !OpenProcessToken(process, TOKEN_QUERY, &token)) return false;
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    const bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
+    const bool elevated = process != nullptr && OpenProcessToken(process, TOKEN_QUERY, &token) &&
+                          GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
                           elevation.TokenIsElevated != 0;
-    CloseHandle(token);
+    if (token != nullptr) CloseHandle(token);
+    if (process != nullptr) CloseHandle(process);
     return elevated;
 }
 
 bool ShellIsElevated() {
     DWORD id = 0;
     GetWindowThreadProcessId(FindWindowA("Shell_TrayWnd", nullptr), &id);
-    const HANDLE shell = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
-    const bool elevated = IsElevated(shell);
-    if (shell != nullptr) CloseHandle(shell);
-    return elevated;
+    return id != 0 && IsElevated(id);
 }
 
 }  // namespace test

@@ -39,7 +39,7 @@ Process OwnerOf(const std::function<HWND()>& findWindow, DWORD timeoutMs = 30000
 
 // Whether the process runs with an elevated token. Under Wine 8 every process does; under
 // Wine 10, as under Windows with UAC, only one whose manifest asks for it.
-bool IsElevated(HANDLE process);
+bool IsElevated(DWORD processId);
 
 // Whether the shell's process (the taskbar's owner) runs elevated.
 bool ShellIsElevated();
