@@ -101,6 +101,11 @@ test_env_start() {
   # Gothic that clips their labels; IPAPGothic (fonts-ipafont-gothic) is proportional like it.
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f \
     </dev/null >/dev/null 2>&1 || test_env_fail "could not map the dialog font" || return 1
+  # Wine 10 draws menus in Tahoma, which has no Japanese glyphs: linked to IPAPGothic as a
+  # Japanese Windows links it to its Gothic (Wine 8 draws them in "MS Shell Dlg", IPAGothic).
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
+    /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic' /f </dev/null >/dev/null 2>&1 ||
+    test_env_fail "could not link the menu font" || return 1
   wine "$TEST_ENV_BUILD/bin/install_test_ca.exe" "$TEST_ENV_BUILD/certs/ca.der" </dev/null ||
     test_env_fail "could not add the test CA to the prefix's Root store" || return 1
   test_env_start_simulator "${2:-}" || return 1
