@@ -33,17 +33,21 @@ void StopRunningNotifier() {
     // Null when not ours to wait for (another user's, or an elevated one).
     const KernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
     const ULONGLONG closed = GetTickCount64();
-    const auto elapsed = [closed] { return static_cast<DWORD>(GetTickCount64() - closed); };
+    // The time left of a bound from the close, read once: never wraps below zero.
+    const auto left = [closed](DWORD bound) {
+        const ULONGLONG elapsed = GetTickCount64() - closed;
+        return elapsed < bound ? static_cast<DWORD>(bound - elapsed) : 0;
+    };
     DWORD_PTR result = 0;
     // A hung notifier is not waited for; one that handles messages slowly within the bound.
     SendMessageTimeoutA(running, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, kStopEndWaitMs, &result);
     if (process) {
-        if (elapsed() < kStopEndWaitMs) WaitForSingleObject(process.Get(), kStopEndWaitMs - elapsed());
+        WaitForSingleObject(process.Get(), left(kStopEndWaitMs));
     } else {
         // Its window goes when its main window is destroyed; the process follows within the grace.
-        while (IsWindow(running) && elapsed() < kStopEndWaitMs) Sleep(kStopPollMs);
+        while (IsWindow(running) && left(kStopEndWaitMs) > 0) Sleep(kStopPollMs);
     }
-    if (elapsed() < kStopGraceMs) Sleep(kStopGraceMs - elapsed());
+    Sleep(left(kStopGraceMs));
 }
 
 // Acts on "Stop", "UnsetAutoStart" or "SetAutoStart" in the command line after the program

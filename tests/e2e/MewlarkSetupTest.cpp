@@ -310,6 +310,7 @@ TEST_F(Package, UpdatesARunningNotifierStartsTheNewOneWithTheShellsRightsAndUnin
     EXPECT_TRUE(seen.size() == 1 && seen[0].text == question);
     EXPECT_TRUE(old.Ended(0));
     EXPECT_EQ(ReadText(notifier), newer);
+    EXPECT_EQ(ReadText(installDir + "\\setup.ini").find('\n'), ReadText(source + "\\setup.ini").find("\r\n") + 1);
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRunKey, "Mewlark.exe"), "\"" + notifier + "\"");
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kPackageEntry, "UninstallString"), "\"" + installDir + "\\uninstall.exe\" /u");
     // With the shell's rights: under Wine 8 the shell is as elevated as the setup, which starts

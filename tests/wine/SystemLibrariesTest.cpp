@@ -21,8 +21,7 @@ TEST(SystemLibraries, AReadOnlySlotIsResolvedAndStaysReadOnly) {
 
     EXPECT_NE(versionSizeSlot, loaderThunk) << "the slot leads to version.dll now";
     MEMORY_BASIC_INFORMATION page = {};
-    ASSERT_NE(VirtualQuery(&versionSizeSlot, &page, sizeof page), 0u);
-    EXPECT_EQ(page.Protect, static_cast<DWORD>(PAGE_READONLY));
+    EXPECT_TRUE(VirtualQuery(&versionSizeSlot, &page, sizeof page) && page.Protect == PAGE_READONLY);
 }
 
 }  // namespace
