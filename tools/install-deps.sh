@@ -20,15 +20,19 @@ clang_runtime() {
   echo "libclang-rt-$version-dev"
 }
 
+# Once per run: the package lists, with the i386 architecture that wine32 needs.
 updated=
-apt_install() {
-  if [[ -z "$updated" ]]; then
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
-      dpkg --add-architecture i386
-    fi
-    apt-get update -qq
-    updated=1
+apt_update() {
+  [[ -z "$updated" ]] || return 0
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
   fi
+  apt-get update -qq
+  updated=1
+}
+
+apt_install() {
+  apt_update
   echo "install-deps: installing $*"
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >/dev/null
 }
@@ -41,7 +45,7 @@ done
 
 # The runtime's name is known only once the package lists are there.
 if ! compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/*/libclang_rt.fuzzer*.a' >/dev/null; then
-  [[ -n "$updated" ]] || { apt-get update -qq; updated=1; }
+  apt_update
   apt_install "$(clang_runtime)"
 fi
 

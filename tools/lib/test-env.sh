@@ -4,7 +4,7 @@
 
 TOOLS_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# test_env_isolate "$0" "$@": runs the calling script again, from its start, in a network of
+# test_env_isolate SCRIPT "$@": runs the calling script again, from its start, in a network of
 # its own that has only the loopback device, so that its simulator's ports are its own: a demo
 # beside a test run, or test runs of two checkouts, never meet. Needs root (else nothing
 # changes); not with a display of the machine's (MEWLARK_USE_DISPLAY), which may be on TCP.

@@ -156,8 +156,12 @@ class Service:
                 self.sessions[one("eid")] = one("user")
                 return b"ok"
             if path == "/_sim/reach":
+                reachable = one("open") == b"1"
                 for port in self.service_ports:
-                    port.open() if one("open") == b"1" else port.close()
+                    if reachable:
+                        port.open()
+                    else:
+                        port.close()
                 return b"ok"
             if path == "/_sim/tls":
                 self.untrusted_https = one("cert") == b"untrusted"
