@@ -76,6 +76,8 @@ using IconHandle = UniqueHandle<handle_traits::NullIsNone<HICON, DestroyIcon>>;
 using MenuHandle = UniqueHandle<handle_traits::NullIsNone<HMENU, DestroyMenu>>;
 using BitmapHandle = UniqueHandle<handle_traits::NullIsNone<HBITMAP, handle_traits::DeleteGdiObject>>;
 using DcHandle = UniqueHandle<handle_traits::NullIsNone<HDC, DeleteDC>>;
+// Memory that the system allocated for the caller with LocalAlloc (security descriptors).
+using LocalMemory = UniqueHandle<handle_traits::NullIsNone<HLOCAL, LocalFree>>;
 
 // An object selected into a device context for one scope; the previous one is selected back.
 class SelectedObject {

@@ -1,31 +1,69 @@
 #include "setup/engine/CommandOperations.h"
 
 #include <windows.h>
+#include <sddl.h>
 #include <exdisp.h>
 #include <shellapi.h>
 #include <shldisp.h>
 #include <shlguid.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "common/HandleOwners.h"
 #include "setup/engine/ComOperations.h"
 #include "setup/engine/FileOperations.h"
 #include "setup/engine/SetupError.h"
+#include "setup/script/PathText.h"
 #include "setup/script/ScriptText.h"
 
 namespace {
 
-// Starts the command line as a process, waiting for it (at most kCommandWaitMs) when asked.
-bool CreateCommandProcess(const std::string& command, bool wait) {
+std::string FolderFromCall(UINT (WINAPI* folderOf)(LPSTR, UINT)) {
+    char folder[MAX_PATH] = {};
+    const UINT length = folderOf(folder, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? WithoutTrailingBackslash(folder) : std::string();
+}
+
+// The folders in the order CreateProcess searches them for a program named without a folder.
+StringList ProgramSearchFolders() {
+    StringList folders;
+    char path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) folders.push_back(FolderOf(path));
+    const DWORD current = GetCurrentDirectoryA(MAX_PATH, path);
+    if (current > 0 && current < MAX_PATH) folders.push_back(WithoutTrailingBackslash(path));
+    folders.push_back(FolderFromCall(GetSystemDirectoryA));
+    const std::string windows = FolderFromCall(GetWindowsDirectoryA);
+    if (!windows.empty()) folders.push_back(windows + "\\System");
+    folders.push_back(windows);
+    const DWORD size = GetEnvironmentVariableA("PATH", nullptr, 0);
+    std::string list(size, '\0');
+    list.resize(size > 0 ? GetEnvironmentVariableA("PATH", &list[0], size) : 0);
+    for (std::size_t start = 0; start <= list.size();) {
+        const std::size_t end = std::min(list.find(';', start), list.size());
+        const std::string folder = WithoutTrailingBackslash(Trim(list.substr(start, end - start)));
+        if (!folder.empty()) folders.push_back(folder);
+        start = end + 1;
+    }
+    return folders;
+}
+
+// Starts the command line as a process of the program, waiting for it (at most
+// kCommandWaitMs) when asked.
+bool CreateCommandProcess(const std::string& program, const std::string& command, bool wait) {
+    if (program.empty()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
     std::vector<char> commandLine(command.begin(), command.end());
     commandLine.push_back('\0');
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr,
-                        nullptr, &startup, &process)) {
+    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE,
+                        nullptr, nullptr, &startup, &process)) {
         return false;
     }
     const KernelHandle processHandle(process.hProcess);
@@ -36,14 +74,46 @@ bool CreateCommandProcess(const std::string& command, bool wait) {
 
 }  // namespace
 
-bool StartProcess(const std::string& command) { return CreateCommandProcess(command, false); }
+std::string ResolveProgram(const std::string& command) {
+    std::string name = ProgramOf(command);
+    if (name.empty()) return std::string();
+    if (FileNameOf(name).find('.') == std::string::npos) name += ".exe";
+    if (name.find_first_of("\\/:") != std::string::npos) {
+        char full[MAX_PATH] = {};
+        const DWORD length = GetFullPathNameA(name.c_str(), MAX_PATH, full, nullptr);
+        return length > 0 && length < MAX_PATH ? std::string(full, length) : name;
+    }
+    for (const std::string& folder : ProgramSearchFolders()) {
+        if (!folder.empty() && FileExists(folder + "\\" + name)) return folder + "\\" + name;
+    }
+    return std::string();
+}
 
-bool ExecCommand(const std::string& command, bool wait) {
-    if (CreateCommandProcess(command, wait)) return true;
+bool StartProcess(const std::string& program, const std::string& command) {
+    return CreateCommandProcess(program, command, false);
+}
+
+namespace {
+
+bool StartThroughDesktopShell(const std::string& command);
+bool ShellIsLessElevated();
+
+}  // namespace
+
+bool ExecCommand(const std::string& command, bool wait) { return ExecCommand(command, wait, ResolveProgram(command)); }
+
+bool ExecCommand(const std::string& command, bool wait, const std::string& program) {
+    if (CreateCommandProcess(program, command, wait)) return true;
     const DWORD error = GetLastError();
 
-    // The shell can open what is no program: a document, or a program it has to elevate.
-    // A command without a blank outside quotes (a lone document) goes to it whole.
+    // The shell can open what is no program: a document, or a program it has to elevate. It
+    // resolves names through the user's own settings, so an elevated setup lets the desktop
+    // shell do it with the user's rights. A command without a blank outside quotes (a lone
+    // document) goes to it whole.
+    if (IsProcessElevated() && ShellIsLessElevated()) {
+        if (StartThroughDesktopShell(command)) return false;
+        throw SetupError(std::to_string(error) + " ... Exec Error " + command);
+    }
     CommandLineParts parts = SplitCommandLine(command);
     if (parts.program.empty()) parts.program = Trim(command);
     UseComApartment();
@@ -177,7 +247,50 @@ bool StartThroughDesktopShell(const std::string& command) {
     return file.Get() != nullptr && SUCCEEDED(shell->ShellExecute(file.Get(), arguments, unset, unset, unset));
 }
 
+// True when the desktop shell's process runs with less elevation than an elevated setup.
+bool ShellIsLessElevated() {
+    const KernelHandle shellToken = ShellProcessToken();
+    return shellToken && !IsElevated(shellToken.Get());
+}
+
+// The user of a token, as a SID's text; empty when it cannot be read.
+std::string UserOfToken(HANDLE token) {
+    std::vector<char> data(256);
+    DWORD size = 0;
+    if (!GetTokenInformation(token, ::TokenUser, data.data(), static_cast<DWORD>(data.size()), &size)) return {};
+    char* text = nullptr;
+    if (!ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(data.data())->User.Sid, &text)) return {};
+    const LocalMemory held(text);
+    return text;
+}
+
 }  // namespace
+
+UserRightsScope::UserRightsScope(bool wanted) {
+    HANDLE own = nullptr;
+    if (!wanted || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own)) return;
+    const KernelHandle ownToken(own);
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD size = 0;
+    if (!GetTokenInformation(own, TokenElevationType, &type, sizeof(type), &size) || type != TokenElevationTypeFull) {
+        return;
+    }
+    // The linked token itself is only good for identification without the TCB privilege; the
+    // shell's process holds the same user's unelevated token.
+    const KernelHandle shellToken = ShellProcessToken();
+    if (!shellToken || IsElevated(shellToken.Get()) || UserOfToken(shellToken.Get()) != UserOfToken(own)) return;
+    HANDLE copy = nullptr;
+    if (!DuplicateTokenEx(shellToken.Get(), TOKEN_QUERY | TOKEN_IMPERSONATE, nullptr, SecurityImpersonation,
+                          TokenImpersonation, &copy)) {
+        return;
+    }
+    const KernelHandle impersonation(copy);
+    impersonating_ = SetThreadToken(nullptr, impersonation.Get()) != FALSE;
+}
+
+UserRightsScope::~UserRightsScope() {
+    if (impersonating_) RevertToSelf();
+}
 
 bool IsProcessElevated() {
     HANDLE token = nullptr;

@@ -6,9 +6,19 @@
 // How long a command started with wait may run before the flow goes on.
 constexpr unsigned long kCommandWaitMs = 180000;
 
-// Starts a command line as a process (waiting for it when wait is true, at most
-// kCommandWaitMs) and returns true. When no process can be made, hands the command to the
-// shell and returns false. Raises SetupError when neither works.
+// The program file that a command line starts, found as CreateProcess finds it when given no
+// application name: the quoted or first word, ".exe" added when it has no extension; a name
+// without a folder looked for in this program's own folder, the current folder, the system
+// folder, the Windows folder's "System" and the Windows folder, then the PATH folders. A path
+// with a folder is made full and returned whether it exists or not; a name found nowhere gives "".
+std::string ResolveProgram(const std::string& command);
+
+// Starts a command line as a process of the given program file (waiting for it when wait is
+// true, at most kCommandWaitMs) and returns true; an empty program starts nothing. When no
+// process can be made, hands the command to the shell (the desktop shell, with its rights, when
+// this process has more) and returns false. Raises SetupError when neither works.
+bool ExecCommand(const std::string& command, bool wait, const std::string& program);
+// ExecCommand with the program that the command names, resolved now.
 bool ExecCommand(const std::string& command, bool wait);
 
 // Starts the command without waiting, with the rights of the signed-in user's desktop shell and
@@ -23,6 +33,21 @@ unsigned long StartAsShellUser(const std::string& command);
 // True when this process runs with an elevated token (never before Vista).
 bool IsProcessElevated();
 
-// Starts the command as a process only (no shell), not waiting; false when it did not start,
-// the system's error code left for GetLastError.
-bool StartProcess(const std::string& command);
+// While it lives, the thread acts with the rights of the signed-in user's unelevated token:
+// when asked, when this process is elevated with a linked token (UAC's split token) and the
+// desktop shell runs as the same user without elevation. Otherwise, and without UAC, with the
+// process's own rights.
+class UserRightsScope {
+public:
+    explicit UserRightsScope(bool wanted);
+    ~UserRightsScope();
+    UserRightsScope(const UserRightsScope&) = delete;
+    UserRightsScope& operator=(const UserRightsScope&) = delete;
+
+private:
+    bool impersonating_ = false;
+};
+
+// Starts the command as a process of the program file only (no shell), not waiting; false
+// when it did not start, the system's error code left for GetLastError.
+bool StartProcess(const std::string& program, const std::string& command);

@@ -1,9 +1,11 @@
 #include "setup/engine/FileOperations.h"
 
 #include <windows.h>
+#include <aclapi.h>
 #include <sddl.h>
 
 #include "common/HandleOwners.h"
+#include "common/Mbcs.h"
 #include "setup/engine/SetupError.h"
 #include "setup/engine/SetupLog.h"
 #include "setup/script/PathText.h"
@@ -60,10 +62,14 @@ bool CreateDirectoryLogged(const std::string& path) {
     return created;
 }
 
-bool CopyFileLogged(const std::string& source, const std::string& destination) {
+namespace {
+
+// Logs the copy's line, at Success, or at Error with the code (then raised); a copy made
+// writable once it succeeded.
+bool LogCopy(const std::string& source, const std::string& destination, DWORD error) {
     std::string text = "Copy File \"" + source + "\" to \"" + destination + "\"";
-    if (!CopyFileA(source.c_str(), destination.c_str(), FALSE)) {
-        text += " Error " + std::to_string(GetLastError());
+    if (error != ERROR_SUCCESS) {
+        text += " Error " + std::to_string(error);
         WriteLog(LogLevel::Error, text);
         throw SetupError(text);
     }
@@ -73,6 +79,82 @@ bool CopyFileLogged(const std::string& source, const std::string& destination) {
         SetFileAttributesA(destination.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     }
     return true;
+}
+
+constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                    FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// Writes what the open file holds, from its start, as the file destination; 0 or the error code.
+// A copy that fails half-way is removed.
+DWORD CopyFromHandle(HANDLE source, const std::string& destination) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    LARGE_INTEGER start{};
+    if (!GetFileInformationByHandle(source, &information) || !SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) {
+        return GetLastError();
+    }
+    const DWORD attributes = information.dwFileAttributes & kCopiedAttributes;
+    DWORD error = ERROR_SUCCESS;
+    {
+        const KernelHandle target(CreateFileA(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                              attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!target) return GetLastError();
+        std::vector<char> buffer(64 * 1024);
+        DWORD got = 0;
+        DWORD written = 0;
+        while (error == ERROR_SUCCESS) {
+            if (!ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+                error = GetLastError();
+            } else if (got == 0) {
+                break;
+            } else if (!WriteFile(target.Get(), buffer.data(), got, &written, nullptr) || written != got) {
+                error = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_WRITE_FAULT;
+            }
+        }
+        if (error == ERROR_SUCCESS && !SetFileTime(target.Get(), nullptr, nullptr, &information.ftLastWriteTime)) {
+            error = GetLastError();
+        }
+    }
+    if (error != ERROR_SUCCESS) DeleteFileA(destination.c_str());
+    return error;
+}
+
+}  // namespace
+
+bool CopyFileLogged(const std::string& source, const std::string& destination) {
+    const bool copied = CopyFileA(source.c_str(), destination.c_str(), FALSE) != FALSE;
+    return LogCopy(source, destination, copied ? ERROR_SUCCESS : GetLastError());
+}
+
+void PinnedFiles::Pin(const std::string& path) {
+    if (Entry(path) != nullptr) return;
+    KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD error = file ? ERROR_SUCCESS : GetLastError();
+    files_.push_back(PinnedFile{path, std::move(file), error});
+}
+
+const PinnedFiles::PinnedFile* PinnedFiles::Entry(const std::string& path) const {
+    for (const PinnedFile& pinned : files_) {
+        if (mbcs::EqualsNoCase(pinned.path, path)) return &pinned;
+    }
+    return nullptr;
+}
+
+bool PinnedFiles::Holds(const std::string& path) const { return Entry(path) != nullptr; }
+
+HANDLE PinnedFiles::Find(const std::string& path) const {
+    const PinnedFile* pinned = Entry(path);
+    if (pinned == nullptr || !pinned->file) {
+        SetLastError(pinned != nullptr ? pinned->error : ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+    return pinned->file.Get();
+}
+
+bool CopyFileLogged(const PinnedFiles& pins, const std::string& source, const std::string& destination) {
+    if (!pins.Holds(source)) return CopyFileLogged(source, destination);
+    const HANDLE file = pins.Find(source);
+    return LogCopy(source, destination, file != nullptr ? CopyFromHandle(file, destination) : GetLastError());
 }
 
 bool WriteCopyLogged(const std::string& text, const std::string& source, const std::string& destination) {
@@ -131,6 +213,45 @@ bool CreateAdminOnlyFolder(const std::string& parent, const std::string& prefix,
     LocalFree(descriptor);
     SetLastError(created ? ERROR_SUCCESS : error);
     return created;
+}
+
+bool IsOwnAdminOnlyFolder(const std::string& folder) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                              &owner, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return false;
+    }
+    const LocalMemory held(descriptor);
+    // The owner that the platform gives a file this process makes there: an elevated
+    // administrator's token gives the Administrators group, Wine its Unix user. A name that is
+    // taken already is no folder of this process's starter.
+    const KernelHandle probe(CreateFileA((WithoutTrailingBackslash(folder) + "\\owner.probe").c_str(),
+                                         GENERIC_READ | READ_CONTROL, 0, nullptr, CREATE_NEW,
+                                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    PSID probeOwner = nullptr;
+    PSECURITY_DESCRIPTOR probeDescriptor = nullptr;
+    if (!probe || GetSecurityInfo(probe.Get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &probeOwner, nullptr,
+                                  nullptr, nullptr, &probeDescriptor) != ERROR_SUCCESS) {
+        return false;
+    }
+    const LocalMemory heldProbe(probeDescriptor);
+    // A missing access list grants everyone everything.
+    if (owner == nullptr || dacl == nullptr || probeOwner == nullptr || !EqualSid(owner, probeOwner)) return false;
+    for (DWORD index = 0; index < dacl->AceCount; ++index) {
+        void* ace = nullptr;
+        if (!GetAce(dacl, index, &ace)) return false;
+        const BYTE type = static_cast<ACE_HEADER*>(ace)->AceType;
+        if (type == ACCESS_DENIED_ACE_TYPE) continue;
+        if (type != ACCESS_ALLOWED_ACE_TYPE) return false;
+        const PSID trustee = &static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart;
+        if (!EqualSid(trustee, owner) && !IsWellKnownSid(trustee, WinLocalSystemSid) &&
+            !IsWellKnownSid(trustee, WinBuiltinAdministratorsSid)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 namespace {

@@ -52,7 +52,7 @@ std::string GetFileBuild(const std::string& path) {
     return build;
 }
 
-void InstallQuollComponent(const std::string& source, const std::string& destination) {
+void InstallQuollComponent(const PinnedFiles& pins, const std::string& source, const std::string& destination) {
     if (!FileExists(source)) return;
     const std::string current = GetRegisteredQuollPath();
     WriteLog(LogLevel::Info, "Current Quoll = \"" + current + "\".");
@@ -69,7 +69,7 @@ void InstallQuollComponent(const std::string& source, const std::string& destina
     }
     const std::string folder = FolderOf(destination);
     if (!DirectoryExists(folder)) CreateDirectoryLogged(folder);
-    CopyFileLogged(source, destination);
+    CopyFileLogged(pins, source, destination);
     ExecCommand("\"" + destination + "\" /regserver", true);
     WriteLog(LogLevel::Success, "Copy Quoll.exe");
 }

@@ -3,6 +3,8 @@
 
 #include <string>
 
+class PinnedFiles;
+
 // The program file of the registered Quoll component; empty when none is registered.
 std::string GetRegisteredQuollPath();
 
@@ -11,5 +13,6 @@ std::string GetRegisteredQuollPath();
 std::string GetFileBuild(const std::string& path);
 
 // Copies and registers the Quoll component when the offered build is newer than the
-// registered one. Raises from the copy or the registration command.
-void InstallQuollComponent(const std::string& source, const std::string& destination);
+// registered one, copied from the pinned source. Raises from the copy or the registration
+// command.
+void InstallQuollComponent(const PinnedFiles& pins, const std::string& source, const std::string& destination);

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include "common/Mbcs.h"
 #include "setup/engine/CommandOperations.h"
 #include "setup/engine/FileOperations.h"
+#include "setup/engine/RegistryKey.h"
 #include "setup/engine/SetupError.h"
 #include "setup/engine/SpecialDirs.h"
 #include "setup/script/PathText.h"
@@ -39,8 +41,10 @@ TInstallerBase::TInstallerBase(const SetupCommandLine& commandLine) : FArguments
 
     // Read once: the script's folder may be open to processes of the user, who must not change
     // what this setup, maybe elevated, does after it started. Every later read and the
-    // installed copy come from here.
-    FScriptRead = ReadFileText(FSetupIni, FScriptText);
+    // installed copy come from here. An elevated setup's copy reads the one its starter placed
+    // beside it; the path it was given still names the installed product's.
+    FProtectedCopy = TakesScriptFromCommandLine(FArguments) && RunsFromProtectedCopyFolder();
+    FScriptRead = ReadFileText(FProtectedCopy ? ProtectedCopyScript() : FSetupIni, FScriptText);
     FScriptLines = SplitLines(FScriptText);
 
     FProductID = ReadIniString("init", "ProductID");
@@ -69,9 +73,18 @@ TInstallerBase::~TInstallerBase() = default;
 void TInstallerBase::CompleteConstruction() {
     // "%InstallDir%" in the template still expands to nothing here.
     FInstallDir = GetInstallDir();
+    // Once, at the start: a program put into a folder of the search later is never run.
+    for (const StringList* list : {&FPreInstallExec, &FInstallExec, &FPreUninstallExec, &FUninstallExec}) {
+        for (const std::string& entry : *list) {
+            const std::string command = ParseExecEntry(ExpandMacros(entry)).command;
+            FCommandPrograms.emplace_back(command, ResolveProgram(command));
+        }
+    }
 
+    // A mutex of that name that this process may not open (another's, with an access list that
+    // shuts it out) marks another setup as surely as one it can open.
     const HANDLE mutex = CreateMutexA(nullptr, TRUE, FUniqueName.empty() ? nullptr : FUniqueName.c_str());
-    FAlreadyRunning = mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+    FAlreadyRunning = mutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS;
     FRunningMutex.Reset(mutex);
     if (FAlreadyRunning && KindOfStart(FArguments, FExePath) == StartKind::RelaunchedUninstall) {
         // The process that started this copy holds the mutex until it ends: wait for it to
@@ -82,12 +95,22 @@ void TInstallerBase::CompleteConstruction() {
 }
 
 void TInstallerBase::Run() {
-    switch (KindOfStart(FArguments, FExePath)) {
-        case StartKind::RelaunchedUninstall:
-            if (!Uninstall()) RegisterUninstallEntry(true);
-            // Whether it completed or not, the copy has done its work.
-            RemoveUninstallCopyAtReboot();
+    const StartKind kind = KindOfStart(FArguments, FExePath);
+    if (kind != StartKind::RelaunchedUninstall) PinPackage(kind == StartKind::Install);
+    switch (kind) {
+        case StartKind::RelaunchedUninstall: {
+            if (!MayUninstallWithScript()) {
+                const std::string text = "ファイル " + FSetupIni + " はアンインストールに使用できません";
+                MessageBoxA(nullptr, text.c_str(), nullptr, MB_ICONERROR);
+                break;
+            }
+            const bool completed = Uninstall();
+            if (!completed) RegisterUninstallEntry(true);
+            // A copy of its own has done its work either way; elsewhere this may be the installed
+            // uninstaller, which stays as long as the product does.
+            if (completed || FProtectedCopy) RemoveUninstallCopyAtReboot();
             break;
+        }
         case StartKind::UninstallRequest:
             if (ConfirmUninstall(FUninstallPrompt) == IDYES) RelaunchForUninstall();
             break;
@@ -95,6 +118,43 @@ void TInstallerBase::Run() {
             if (ConfirmInstall(FInstallPrompt) == IDYES) Install();
             break;
     }
+}
+
+void TInstallerBase::PinPackage(bool installing) {
+    FPackageFiles.Pin(FSetupIni);
+    FPackageFiles.Pin(FExePath);
+    if (!installing) return;
+    if (FInstallQuoll) FPackageFiles.Pin(FBaseDir + "\\Quoll.exe");
+    const SectionBody files = FindSectionBody(FScriptLines, "[InstallFiles]");
+    StringList fields;
+    for (const std::string& line : files.lines) {
+        SplitFields(line, 3, fields);
+        if (fields.size() >= 2) FPackageFiles.Pin(PackageSource(fields[1]));
+    }
+    for (const auto& command : FCommandPrograms) {
+        if (!command.second.empty() && mbcs::EqualsNoCase(FolderOf(command.second), FBaseDir)) {
+            FPackageFiles.Pin(command.second);
+        }
+    }
+}
+
+std::string TInstallerBase::ProgramOfCommand(const std::string& command) const {
+    for (const auto& resolved : FCommandPrograms) {
+        if (resolved.first == command) return resolved.second;
+    }
+    return ResolveProgram(command);
+}
+
+std::string TInstallerBase::PackageSource(const std::string& field) const { return FBaseDir + "\\" + field; }
+
+bool TInstallerBase::InUsersOwnFolder(const std::string& path) const {
+    for (const std::string* folder : {&FTempDir, &FAppDataDir}) {
+        const std::string prefix = WithoutTrailingBackslash(*folder) + "\\";
+        if (!folder->empty() && path.size() > prefix.size() && mbcs::EqualsNoCase(path.substr(0, prefix.size()), prefix)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string TInstallerBase::ReadIniString(const char* section, const char* key) const {

@@ -4,8 +4,11 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/HandleOwners.h"
+#include "setup/engine/FileOperations.h"
 #include "setup/script/ScriptText.h"
 
 // How the process was started: the program file and the arguments after it.
@@ -20,6 +23,9 @@ struct SetupCommandLine {
 // How long the relaunched uninstall waits for the process that started it to let go of the
 // "UniqueName" mutex before it takes the product for running.
 constexpr unsigned long kParentReleaseWaitMs = 5000;
+
+// The system's list of installed programs, below HKEY_LOCAL_MACHINE; a product's key is its id.
+constexpr char kUninstallList[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 class TInstallerBase;
 template <class Installer>
@@ -48,15 +54,16 @@ public:
     void CopyUninstaller();
     // Writes (true) or deletes (false) the product's key in the system's uninstall list.
     void RegisterUninstallEntry(bool doRegister);
-    // Runs the commands in order; one starting with "&" is not waited for, one starting with
-    // "?" is skipped when its program file does not exist; a "?" before anything but a quoted
-    // absolute path with an extension raises an error.
+    // Runs the commands in order, each by the program file it named when the run started
+    // (PinPackage); one starting with "&" is not waited for, one starting with "?" is skipped
+    // when its program file does not exist; a "?" before anything but a quoted absolute path
+    // with an extension raises an error.
     void RunExecList(const StringList& list);
     // The script's registry, files and (uninstalling) file-pattern sections, in that order.
     void ProcessScript(const std::string& scriptPath, bool installing);
 
     // Starts the command, not waiting, with the rights of the user's desktop shell and never
-    // more (StartAsShellUser); when it cannot, logs "Start" at Skip with the error code.
+    // more (StartAsShellUser); raises the error of a command that cannot start when it cannot.
     void StartForUser(const std::string& command);
 
     std::string ExpandMacros(const std::string& text) const;
@@ -112,11 +119,33 @@ private:
     template <class Installer>
     friend std::unique_ptr<Installer> CreateInstaller(const SetupCommandLine& commandLine);
 
-    // The last construction steps: the installation folder, then the running-instance mutex.
+    // The last construction steps: the installation folder, the commands' programs, then the
+    // running-instance mutex.
     void CompleteConstruction();
+    // True when the path lies in the user's own temporary or application-data folder.
+    bool InUsersOwnFolder(const std::string& path) const;
 
-    // The relaunched copy's file, and the folder of its own an elevated setup made for it, go
-    // at the next start of the system.
+    // Before the first step of an install or an uninstall request: holds the script, this
+    // program's file and (installing) every source file that the script and the component name,
+    // and every command's program in the package's folder (PinnedFiles); resolves the program
+    // of every command once.
+    void PinPackage(bool installing);
+    // The program file that a command of the script starts, as resolved by PinPackage.
+    std::string ProgramOfCommand(const std::string& command) const;
+    // The source file of an "[InstallFiles]" line's second field, in the package's folder.
+    std::string PackageSource(const std::string& field) const;
+
+    // True when this process runs from a folder that an elevated setup made for its copy: in
+    // the system's temporary folder, of the copies' name, changeable by administrators only.
+    bool RunsFromProtectedCopyFolder() const;
+    // The script that an elevated setup placed beside the copy it started.
+    std::string ProtectedCopyScript() const;
+    // Whether the relaunched uninstall may run on its script: always without elevation; when
+    // elevated, only on a script that no process of normal rights can change (the one beside a
+    // protected copy, or the one in the folder that the product's uninstall entry names).
+    bool MayUninstallWithScript() const;
+    // The relaunched copy's file, and the folder of its own an elevated setup made for it (and
+    // the script placed there), go at the next start of the system.
     void RemoveUninstallCopyAtReboot() const;
     void ProcessRegistrySection(const StringList& lines, bool installing);
     void WriteRegistryLine(HKEY root, const std::string& keyPath, const StringList& fields);
@@ -144,6 +173,13 @@ private:
 
     // Owned from creation to destruction, never released: it marks this setup as running.
     KernelHandle FRunningMutex;
+
+    // Set at construction: RunsFromProtectedCopyFolder.
+    bool FProtectedCopy = false;
+    // The package's files, held from PinPackage until the run ends (or the copy started).
+    PinnedFiles FPackageFiles;
+    // The program file of each command of the script, as PinPackage resolved it.
+    std::vector<std::pair<std::string, std::string>> FCommandPrograms;
 };
 
 // Creates the engine object of class Installer and completes its construction.

@@ -10,12 +10,6 @@
 #include "setup/engine/SetupError.h"
 #include "setup/engine/SetupLog.h"
 
-namespace {
-
-const char kUninstallList[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-}  // namespace
-
 void TInstallerBase::Install() {
     if (FAlreadyRunning) {
         ShowWarning("\"" + FProductTitle + "\" が起動中のためインストールできません。\r\n\"" + FProductTitle +
@@ -27,7 +21,7 @@ void TInstallerBase::Install() {
     WriteLog(LogLevel::Info, "start setup");
     try {
         if (FInstallQuoll) {
-            InstallQuollComponent(FBaseDir + "\\Quoll.exe",
+            InstallQuollComponent(FPackageFiles, FBaseDir + "\\Quoll.exe",
                                   FProgramFilesDir + "\\Common Files\\HALCYONE Shared\\Quoll\\Quoll.exe");
         }
         RunExecList(FPreInstallExec);
@@ -61,21 +55,21 @@ void TInstallerBase::RunExecList(const StringList& list) {
             if (program.empty()) throw SetupError(std::to_string(ERROR_BAD_PATHNAME) + " ... Exec Error " + expanded);
             if (!FileExists(program)) continue;
         }
-        ExecCommand(exec.command, !exec.detached);
+        ExecCommand(exec.command, !exec.detached, ProgramOfCommand(exec.command));
     }
 }
 
 void TInstallerBase::StartForUser(const std::string& command) {
     // Never with this setup's administrator rights: the Start-menu shortcut remains.
     const unsigned long error = StartAsShellUser(command);
-    if (error != ERROR_SUCCESS) WriteLog(LogLevel::Skip, "Start \"" + command + "\" Error " + std::to_string(error));
+    if (error != ERROR_SUCCESS) throw SetupError(std::to_string(error) + " ... Exec Error " + command);
 }
 
 void TInstallerBase::CopyUninstaller() {
     try {
         // The script as read at the start, not as the package's folder holds it now.
         WriteCopyLogged(FScriptText, FBaseDir + "\\setup.ini", FInstallDir + "\\setup.ini");
-        CopyFileLogged(FExePath, FInstallDir + "\\uninstall.exe");
+        CopyFileLogged(FPackageFiles, FExePath, FInstallDir + "\\uninstall.exe");
     } catch (const SetupError&) {
         throw SetupError("アンインストーラのコピーでエラーが発生しました");
     }

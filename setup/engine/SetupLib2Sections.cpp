@@ -5,6 +5,7 @@
 
 #include "common/Mbcs.h"
 #include "setup/engine/ComOperations.h"
+#include "setup/engine/CommandOperations.h"
 #include "setup/engine/FileOperations.h"
 #include "setup/engine/RegistryKey.h"
 #include "setup/engine/SetupError.h"
@@ -105,7 +106,7 @@ void TInstallerBase::ProcessFilesSection(const StringList& lines, bool installin
     for (const std::string& line : lines) {
         SplitFields(line, 3, fields);
         if (fields.size() < 2) continue;
-        const std::string source = FBaseDir + "\\" + fields[1];
+        const std::string source = PackageSource(fields[1]);
         if (installing) {
             InstallFileLine(source, ExpandMacros(fields[0]), fields);
         } else {
@@ -117,9 +118,11 @@ void TInstallerBase::ProcessFilesSection(const StringList& lines, bool installin
 
 void TInstallerBase::InstallFileLine(const std::string& source, std::string destination, const StringList& fields) {
     const std::string folder = WithoutTrailingBackslash(destination);
+    // The user's own folders are reached with the user's rights: a link there leads nowhere else.
+    const UserRightsScope userRights(InUsersOwnFolder(folder + "\\"));
     if (!DirectoryExists(folder)) CreateDirectoryLogged(folder);
     if (EndsWithBackslash(destination)) destination += FileNameOf(source);
-    CopyFileLogged(source, destination);
+    CopyFileLogged(FPackageFiles, source, destination);
     if (IsSelfRegister(fields)) {
         WriteLog(LogLevel::Info, "register " + destination);
         CallSelfRegistration(destination, true);
@@ -148,6 +151,7 @@ void TInstallerBase::RemoveFileLine(const std::string& source, std::string desti
         if (!DeleteFileWithRetry(shortcutPath)) throw SetupError(kUninstallCancelled);
         RemoveEmptyFolder(FolderOf(shortcutPath));
     }
+    const UserRightsScope userRights(InUsersOwnFolder(destination));
     if (!DeleteFileWithRetry(destination)) throw SetupError(kUninstallCancelled);
     doneFolder = folder;
 }
@@ -171,6 +175,7 @@ void TInstallerBase::ProcessUninstallFilesSection(const StringList& lines) {
                 if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(found.cFileName);
             } while (FindNextFileA(search.Get(), &found));
         }
+        const UserRightsScope userRights(InUsersOwnFolder(pattern));
         for (const std::string& name : names) {
             if (!DeleteFileWithRetry(folder + "\\" + name)) throw SetupError(kUninstallCancelled);
         }

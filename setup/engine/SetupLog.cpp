@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "common/HandleOwners.h"
+#include "setup/engine/CommandOperations.h"
 
 namespace {
 
@@ -65,13 +68,25 @@ void OpenLog() {
     LogFile& log = TheLog();
     log.file.Reset();
     if (log.path.empty()) return;
-    // The user's temporary folder is open to every process of the user: whatever is at the name,
-    // a link to another file too, goes, and the log is a file made anew. A name that is taken
-    // again in between is refused, not followed. Readers (the user's editor) may look while the
-    // install runs.
+    // The user's temporary folder is open to every process of the user, who may also point TMP
+    // elsewhere: it is reached with the user's rights. Whatever is at the name, a link to another
+    // file too, goes, and the log is a file made anew. A name that is taken again in between is
+    // refused, not followed. Readers (the user's editor) may look while the install runs.
+    const UserRightsScope userRights(true);
     DeleteFileA(log.path.c_str());
     log.file.Reset(CreateFileA(log.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (log.file) return;
+    // A log that a reader holds cannot go: one that is a plain file of its own is emptied.
+    KernelHandle old(CreateFileA(log.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!old || !GetFileInformationByHandle(old.Get(), &information) || information.nNumberOfLinks != 1 ||
+        (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+        !SetEndOfFile(old.Get())) {
+        return;
+    }
+    log.file = std::move(old);
 }
 
 void WriteLog(LogLevel level, const std::string& message) {

@@ -93,14 +93,14 @@ TEST_F(Operations, TheQuollComponentIsCopiedAndRegisteredOnlyWhenNewer) {
     };
     // None installed, the same build again, a newer one, an older one.
     for (const auto& [offered, count] : {std::pair{build66, 1}, {build66, 1}, {build70, 2}, {build66, 2}}) {
-        InstallQuollComponent(offered, destination);
+        InstallQuollComponent(PinnedFiles(), offered, destination);
         EXPECT_EQ(registrations(), count) << offered;
     }
     EXPECT_EQ(GetFileBuild(destination), "70") << "the build number comes from the Japanese version string";
 
     // Registered with quotes, the path names no file: build 0, so even an older build goes in.
     SetString(HKEY_CLASSES_ROOT, kQuollServer + "\\LocalServer32", nullptr, "\"" + destination + "\"");
-    InstallQuollComponent(build66, destination);
+    InstallQuollComponent(PinnedFiles(), build66, destination);
     EXPECT_EQ(registrations(), 3);
 }
 
