@@ -119,17 +119,37 @@ protected:
 
 TEST_F(SetupProgram, InstallsWhatTheScriptListsAndUninstallsItThroughItsCopy) {
     // Commands end with a bare word, so that the profile reader keeps their quotes. "C:\*" is a
-    // pattern in the root of a drive, as one whose macro expanded to nothing can be.
-    WriteText(source + "\\setup.ini",
+    // pattern in the root of a drive, as one whose macro expanded to nothing can be. A program
+    // of the user attacks the package's folder before the first copy.
+    const std::string script =
               "[init]\r\nProductID=" + kId + "\r\nProductTitle=" + kTitle + "\r\nInstallDir=" + install +
-                  "\r\nUniqueName=" + kId + "\r\n[InstallExec]\r\nExec3=&\"%BaseDir%\\probe.exe\" \"" + temp +
+                  "\r\nUniqueName=" + kId + "\r\n[PreInstallExec]\r\nExec0=\"%BaseDir%\\probe.exe\" attack \"" + temp +
+                  "\\attack.txt\" x\r\n[InstallExec]\r\nExec1=mwprobe \"" + temp +
+                  "\\path.txt\" 0 x\r\nExec3=&\"" + ProgramFolder() + "\\setup_test_probe.exe\" \"" + temp +
                   "\\post.txt\" 3000\r\n[InstallRegistry]\r\nHKCU," + kKey + ",Name,,text,u\r\nHKLM," + kKey +
                   ",,,,u\r\nHKLM,\\" + kKey + "\\Machine,Count,DWord,42\r\nHKCU," + kKey +
                   "\\Named,,,default,eu\r\n[InstallFiles]\r\n%InstallDir%\\sub\\,probe.exe\r\n"
                   "%InstallDir%\\,server.dll,SelfRegister\r\n%InstallDir%\\,probe.exe," + kId +
-                  "\\Probe.lnk\r\n[UninstallFiles]\r\nC:\\*\r\n" + data + "\\*\r\n");
+                  "\\Probe.lnk\r\n[UninstallFiles]\r\nC:\\*\r\n" + data + "\\*\r\n";
+    WriteText(source + "\\setup.ini", script);
+    // "mwprobe" is found on the PATH; the attack puts a forged one beside the setup.
+    const std::string bin = scratch / "bin";
+    CreateDirectoryA(bin.c_str(), nullptr);
+    CopyFileA((ProgramFolder() + "\\setup_test_probe.exe").c_str(), (bin + "\\mwprobe.exe").c_str(), FALSE);
+    char path[4096] = {};
+    GetEnvironmentVariableA("PATH", path, sizeof(path));
+    SetEnvironmentVariableA("PATH", (std::string(path) + ";" + bin).c_str());
     // No "Start" and a post-install command: no completion box, and the "&" command not waited for.
     EXPECT_TRUE(AnswerBoxes(Run(Setup()), {}).empty());
+    SetEnvironmentVariableA("PATH", path);
+    // The package's files were held from the start: the installed ones are the package's own, and
+    // the "mwprobe" found at the start ran, not the one put beside the setup.
+    EXPECT_EQ(ReadText(temp + "\\attack.txt"), "write setup.ini kept\r\noverwrite server.dll kept\r\nrename server.dll kept\r\n"
+                                               "rename MewlarkSetup.exe kept\r\ndone\r\n");
+    EXPECT_EQ(ReadText(install + "\\server.dll"), ReadText(ProgramFolder() + "\\setup_test_selfreg.dll"));
+    EXPECT_EQ(ReadText(install + "\\uninstall.exe"), ReadText(ProgramFolder() + "\\MewlarkSetup.exe"));
+    EXPECT_EQ(ReadText(install + "\\setup.ini"), script);
+    EXPECT_NE(ReadText(temp + "\\path.txt").find("done"), std::string::npos);
     EXPECT_EQ(ReadText(temp + "\\post.txt").find("done"), std::string::npos) << "the \"&\" command was waited for";
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kKey + "\\Machine", "Count"), (RegistryValue{REG_DWORD, Dword(42)}));
     EXPECT_EQ(ReadText(calls), "register\r\n");
@@ -140,10 +160,41 @@ TEST_F(SetupProgram, InstallsWhatTheScriptListsAndUninstallsItThroughItsCopy) {
     SetString(HKEY_CURRENT_USER, kKey + "\\Named", "added", "x");
     WriteText(data + "\\a.dat", "a");
     WriteText(canary, "canary");
+    const auto scheduled = [] {
+        const std::optional<RegistryValue> renames = ReadValue(
+            HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", "PendingFileRenameOperations");
+        return renames ? renames->bytes : std::string();
+    };
+
+    // The relaunch switch from a folder of the user's that looks like a copy's, with a script
+    // of the user's: refused, nothing removed.
+    const std::string forged = systemTemp + "\\hcSetupForged";
+    CreateDirectoryA(forged.c_str(), nullptr);
+    CopyFileA((ProgramFolder() + "\\MewlarkSetup.exe").c_str(), (forged + "\\MewlarkSetup.exe").c_str(), FALSE);
+    for (const std::string& any : {forged + "\\setup.ini", scratch / "any.ini"}) {
+        WriteText(any, "[init]\r\nProductID=" + kId + "\r\n[UninstallFiles]\r\n" + data + "\\*\r\n");
+    }
+    std::vector<SeenBox> seen = AnswerBoxes(Run(forged + "\\MewlarkSetup.exe", "/ux \"" + scratch / "any.ini\""), {IDOK});
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(std::tie(seen[0].caption, seen[0].text),
+              std::make_tuple(kError, Cp932(u8"ファイル ") + scratch / "any.ini" + Cp932(u8" はアンインストールに使用できません")));
+    EXPECT_TRUE(IsFile(data + "\\a.dat"));
+    // The installed uninstaller as the relaunch, refused while another setup holds the name (with
+    // an access list that shuts it out): it stays, listed, and is not deleted at a restart.
+    PSECURITY_DESCRIPTOR denying = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;GA;;;WD)", SDDL_REVISION_1, &denying, nullptr);
+    SECURITY_ATTRIBUTES shut{sizeof(shut), denying, FALSE};
+    const HANDLE otherSetup = CreateMutexA(&shut, TRUE, kId.c_str());
+    seen = AnswerBoxes(Run(install + "\\uninstall.exe", "/UX"), {IDOK});
+    CloseHandle(otherSetup), LocalFree(denying);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text.rfind("\"" + kTitle + Cp932(u8"\" が起動中のため"), 0), 0u) << seen[0].text;
+    EXPECT_TRUE(EntryListed());
+    EXPECT_EQ(scheduled().find(install + "\\uninstall.exe"), std::string::npos);
 
     // The uninstaller answered No (its default): nothing changes.
     const Process declined = Run(install + "\\uninstall.exe");
-    std::vector<SeenBox> seen = AnswerBoxes(declined, {IDNO});
+    seen = AnswerBoxes(declined, {IDNO});
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].text, "\"" + kTitle + Cp932(u8"\" のアンインストールを開始します。"));
     EXPECT_EQ(seen[0].defaultButton, IDNO);
@@ -191,11 +242,8 @@ TEST_F(SetupProgram, InstallsWhatTheScriptListsAndUninstallsItThroughItsCopy) {
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kKey, "Name").has_value());
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kKey + "\\Named"));
     // The copy, then its folder, go at the next restart.
-    const std::optional<RegistryValue> renames = ReadValue(
-        HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", "PendingFileRenameOperations");
-    ASSERT_TRUE(renames);
-    const std::size_t copyEntry = renames->bytes.find(image + std::string(1, '\0'));
-    const std::size_t folderEntry = renames->bytes.find(copyFolder + std::string(1, '\0'));
+    const std::size_t copyEntry = scheduled().find(image + std::string(1, '\0'));
+    const std::size_t folderEntry = scheduled().find(copyFolder + std::string(1, '\0'));
     EXPECT_TRUE(copyEntry != std::string::npos && folderEntry != std::string::npos && copyEntry < folderEntry);
 }
 
@@ -203,8 +251,13 @@ TEST_F(SetupProgram, AFailedInstallShowsOneErrorOpensTheLogAndListsNothing) {
     const std::string missing = "Copy File \"" + source + "\\missing.exe\" to \"" + install + "\\missing.exe\" Error 2";
     WriteText(source + "\\setup.ini", "[init]\r\nProductID=" + kId + "\r\nInstallDir=" + install +
                                           "\r\n[InstallFiles]\r\n%InstallDir%\\,missing.exe\r\n");
+    // The last log, held open by a reader: it cannot go, so it is emptied.
+    WriteText(Log(), "an earlier install\r\n");
+    const HANDLE reader =
+        CreateFileA(Log().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     const Process setup = Run(Setup());
     const std::vector<SeenBox> seen = AnswerBoxes(setup, {IDOK});
+    CloseHandle(reader);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].caption, kError);
     EXPECT_EQ(seen[0].text, Cp932(u8"インストール中にエラーが発生しました。\r\n再起動してインストールをやり直すか、何度もエラーが発生する場合は\r\n") +
@@ -214,8 +267,16 @@ TEST_F(SetupProgram, AFailedInstallShowsOneErrorOpensTheLogAndListsNothing) {
     const Process notepad = OwnerOf([&] { return FindWindowA(nullptr, title.c_str()); });  // ended with the test
     EXPECT_TRUE(notepad.IsValid());
     EXPECT_EQ(IsElevated(notepad.Id()), ShellIsElevated()) << "notepad runs with the shell's rights";
+    EXPECT_EQ(ReadText(Log()).find("earlier"), std::string::npos);
     EXPECT_NE(ReadText(Log()).find("Info : Exception \"" + missing + "\"\r\n"), std::string::npos);
     EXPECT_FALSE(EntryListed());
+
+    // A "Start" whose program is missing is a command that cannot start, answered Yes.
+    const std::string start = "\"" + install + "\\none.exe\"";
+    WriteText(source + "\\setup.ini", "[init]\r\nInstallDir=" + install + "\r\nStart=\"" + start + "\"\r\n");
+    EXPECT_EQ(AnswerBoxes(Run(Setup()), {IDYES, IDOK}).size(), 2u);
+    EXPECT_NE(ReadText(Log()).find("Info : Exception \"2 ... Exec Error " + start + "\"\r\n"), std::string::npos)
+        << ReadText(Log());
 }
 
 TEST_F(SetupTest, AUserWithoutAdministratorRightsIsRefused) {
