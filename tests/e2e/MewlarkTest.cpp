@@ -111,4 +111,56 @@ TEST_F(MewlarkProcess, ALoginThroughTheDialogKeepsTheSessionWhenSavedAndNeverThe
     EXPECT_NE(ReadString(HKEY_CURRENT_USER, kSettingsKey, "UserID"), "") << "the scan sees the stored values";
 }
 
+// The windows of a class that a process shows: Wine's tray draws a balloon as a tooltip window
+// of its own process, its text the balloon's.
+std::vector<HWND> VisibleWindows(const char* className, HWND parent = nullptr) {
+    std::vector<HWND> found;
+    for (HWND window = nullptr; (window = FindWindowExA(parent, window, className, nullptr)) != nullptr;) {
+        if (IsWindowVisible(window)) found.push_back(window);
+    }
+    return found;
+}
+
+// With Windows' notifications chosen, new mail comes as the tray's balloon and no popup; a right
+// click on the icon in Wine's tray (which answers at version 4 with the click and then
+// WM_CONTEXTMENU) opens the menu once.
+TEST_F(MewlarkProcess, WindowsNotificationsShowTheBalloonInTheRealTrayAndItsIconOpensOneMenu) {
+    StoreSession();
+    sim::SetCount("alice", 3);
+    SetDword(HKEY_CURRENT_USER, kSettingsKey, "WindowsNotification", 1);
+    const Process notifier = Notifier("");
+    const std::string text = "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x82\xAA 3 \x8C\x8F\x82\xA0\x82\xE8\x82\xDC\x82\xB7";
+    ASSERT_TRUE(WaitFor([&] {
+        for (const HWND tip : VisibleWindows("tooltips_class32")) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(tip, &owner);
+            if (owner != notifier.Id() && TextOf(tip) == text) return true;
+        }
+        return false;
+    }, 20000)) << "the balloon";
+    EXPECT_FALSE(IsWindowVisible(FindWindowA("SIMPLEPOPUPCLASS", nullptr))) << "no popup";
+
+    HWND icon = nullptr;
+    for (const auto& [tray, iconClass] : {std::pair{"__winex11_standalone_tray", "__winex11_tray_icon"},
+                                          std::pair{"Shell_TrayWnd", "__wine_tray_icon"}}) {
+        if (const HWND found = FindWindowExA(FindWindowA(tray, nullptr), nullptr, iconClass, nullptr)) icon = found;
+    }
+    ASSERT_NE(icon, nullptr);
+    const auto menuOfNotifier = [&] {
+        for (const HWND menu : VisibleWindows("#32768")) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(menu, &owner);
+            if (owner == notifier.Id()) return menu;
+        }
+        return HWND{};
+    };
+    PostMessageA(icon, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(4, 4));
+    PostMessageA(icon, WM_RBUTTONUP, 0, MAKELPARAM(4, 4));
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (menu = menuOfNotifier()) != nullptr; }, 15000)) << "the menu";
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(WaitFor([&] { return menuOfNotifier() == nullptr; }, 10000));
+    EXPECT_FALSE(WaitFor([&] { return menuOfNotifier() != nullptr; }, 3000)) << "a second menu for the same click";
+}
+
 }  // namespace

@@ -274,10 +274,10 @@ TEST_F(CheckCycle, ClicksOpenThePagesHideThePopupMenuDialogsGreyTheirItemsAndExi
     effects.tray.clear();
     notify4(WM_RBUTTONUP), notify4(WM_CONTEXTMENU), PumpFor(100);
     EXPECT_EQ(menus.opened, 1) << "a right click";
-    notify4(WM_CONTEXTMENU), PumpFor(100);
     Send(MainWindow::WM_TRAY_NOTIFY, 1, WM_RBUTTONUP), PumpFor(100);
-    EXPECT_EQ(menus.opened, 3) << "Shift+F10, then a right click of the older form";
-    EXPECT_EQ(menus.firstSelected, (std::vector<bool>{false, true, false}));
+    notify4(WM_CONTEXTMENU), PumpFor(100);
+    EXPECT_EQ(menus.opened, 3) << "a right click of the older form (nothing follows it), then Shift+F10";
+    EXPECT_EQ(menus.firstSelected, (std::vector<bool>{false, false, true}));
     ASSERT_EQ(effects.tray.size(), 1u);
     EXPECT_EQ(effects.tray[0].first, DWORD{NIM_SETFOCUS}) << "after the keyboard's menu only";
     SetWindowLongPtrA(window->Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
@@ -328,6 +328,30 @@ TEST_F(CheckCycle, WhileTheShellAsksForQuietTheLatestAnnouncementWaitsAndShowsOn
     effects.acceptsNotifications = true;
     tick();
     EXPECT_EQ(std::make_pair(Shown(), effects.plays), std::make_pair(Expected(IconIdle, kTarnMail + kNoNewMail, ""), 1));
+}
+
+// Windows' notifications chosen: the announcement is the icon's balloon, silent itself, held
+// like the popup while the shell asks for quiet; the popup where a policy turned balloons off.
+TEST_F(CheckCycle, WithWindowsNotificationsChosenTheBalloonAnnouncesInsteadOfThePopup) {
+    settingsStore.WriteWindowsNotification(true);
+    effects.acceptsNotifications = false;
+    ASSERT_TRUE(StartWithSession("alice", 3));
+    EXPECT_TRUE(effects.balloons.empty()) << "held";
+    effects.acceptsNotifications = true;
+    Send(WM_TIMER, MainWindow::TIMER_HELD_ANNOUNCEMENT);
+    sim::Script("arrival", {.body = "0\r\n"});
+    ASSERT_TRUE(PassAfter(WM_COMMAND, IDM_REFETCH));
+    EXPECT_EQ(effects.balloons, (std::vector<std::pair<std::string, std::string>>{{"tarn\x83\x81\x81[\x83\x8B", NewMailPopup(3)},
+                                                                                  {"tarn\x83\x81\x81[\x83\x8B", kNoNewMail}}));
+    const NOTIFYICONDATAA& balloon = effects.tray.back().second;
+    EXPECT_EQ(std::make_tuple(balloon.dwInfoFlags, balloon.hBalloonIcon != nullptr, balloon.cbSize, effects.plays),
+              std::make_tuple(DWORD{NIIF_USER | NIIF_LARGE_ICON | NIIF_NOSOUND | 0x80}, true, DWORD{sizeof(NOTIFYICONDATAA)}, 1));
+    EXPECT_EQ(std::get<2>(Shown()), "");
+
+    const SavedValue policy(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer",
+                            "TaskbarNoNotification", RegistryValue{REG_DWORD, Dword(1)});
+    ASSERT_TRUE(PassAfter(WM_COMMAND, IDM_REFETCH));
+    EXPECT_EQ(std::make_pair(effects.balloons.size(), std::get<2>(Shown())), std::make_pair(size_t{2}, NewMailPopup(3))) << "balloons off by policy";
 }
 
 }  // namespace
