@@ -354,4 +354,39 @@ TEST_F(CheckCycle, WithWindowsNotificationsChosenTheBalloonAnnouncesInsteadOfThe
     EXPECT_EQ(std::make_pair(effects.balloons.size(), std::get<2>(Shown())), std::make_pair(size_t{2}, NewMailPopup(3))) << "balloons off by policy";
 }
 
+// The message filter opened to the shell's lower-integrity messages only in an elevated
+// process: the test program's imports of the token query and of the run-time lookup are
+// pointed at recorders (Wine elevates every process, or none, and has no filter to look at).
+DWORD fakeElevated = 0;
+std::vector<UINT> filtered;
+const auto realLookUp = &GetProcAddress;  // read before the import is pointed elsewhere
+BOOL WINAPI FakeTokenInformation(HANDLE, TOKEN_INFORMATION_CLASS type, void* data, DWORD size, DWORD* needed) {
+    if (type != TokenElevation || size < sizeof(TOKEN_ELEVATION)) return FALSE;
+    static_cast<TOKEN_ELEVATION*>(data)->TokenIsElevated = fakeElevated, *needed = sizeof(TOKEN_ELEVATION);
+    return TRUE;
+}
+BOOL WINAPI RecordFilter(HWND, UINT message, DWORD, void*) { return filtered.push_back(message), TRUE; }
+FARPROC WINAPI LookUp(HMODULE module, const char* name) {
+    if (reinterpret_cast<UINT_PTR>(name) > 0xFFFF && std::string(name) == "ChangeWindowMessageFilterEx") {
+        return reinterpret_cast<FARPROC>(RecordFilter);
+    }
+    return realLookUp(module, name);
+}
+
+TEST_F(CheckCycle, OnlyAnElevatedNotifierLetsTheShellsMessagesThroughTheMessageFilter) {
+    void* const realToken = reinterpret_cast<void*>(&GetTokenInformation);
+    PointImportAt(realToken, reinterpret_cast<void*>(FakeTokenInformation));
+    PointImportAt(reinterpret_cast<void*>(realLookUp), reinterpret_cast<void*>(LookUp));
+    for (const DWORD elevated : {0, 1}) {
+        fakeElevated = elevated, filtered.clear();
+        TrayIcon tray(effects);
+        const MessageWindow window([](UINT, WPARAM, LPARAM) { return false; });
+        tray.Prepare(window.Handle(), GetModuleHandleA(nullptr), MainWindow::WM_TRAY_NOTIFY, 0xC123);
+        const std::vector<UINT> both{MainWindow::WM_TRAY_NOTIFY, 0xC123};
+        EXPECT_EQ(filtered, elevated ? both : std::vector<UINT>()) << elevated;
+    }
+    PointImportAt(reinterpret_cast<void*>(LookUp), reinterpret_cast<void*>(realLookUp));
+    PointImportAt(reinterpret_cast<void*>(FakeTokenInformation), realToken);
+}
+
 }  // namespace
