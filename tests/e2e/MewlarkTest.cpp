@@ -111,56 +111,38 @@ TEST_F(MewlarkProcess, ALoginThroughTheDialogKeepsTheSessionWhenSavedAndNeverThe
     EXPECT_NE(ReadString(HKEY_CURRENT_USER, kSettingsKey, "UserID"), "") << "the scan sees the stored values";
 }
 
-// The windows of a class that a process shows: Wine's tray draws a balloon as a tooltip window
-// of its own process, its text the balloon's.
-std::vector<HWND> VisibleWindows(const char* className, HWND parent = nullptr) {
-    std::vector<HWND> found;
-    for (HWND window = nullptr; (window = FindWindowExA(parent, window, className, nullptr)) != nullptr;) {
-        if (IsWindowVisible(window)) found.push_back(window);
+// The first visible window of the class whose process is (or, negated, is not) the one given.
+HWND VisibleWindowOf(const char* className, DWORD process, bool negated = false) {
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, className, nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (IsWindowVisible(window) && (owner == process) != negated) return window;
     }
-    return found;
+    return nullptr;
 }
 
-// With Windows' notifications chosen, new mail comes as the tray's balloon and no popup; a right
-// click on the icon in Wine's tray (which answers at version 4 with the click and then
-// WM_CONTEXTMENU) opens the menu once.
+// With Windows' notifications chosen, new mail comes as the balloon of Wine's real tray, which
+// draws it as a tooltip window of its own process, and no popup; a right click on the icon's
+// window (the tray answers with the click and then WM_CONTEXTMENU) opens one menu.
 TEST_F(MewlarkProcess, WindowsNotificationsShowTheBalloonInTheRealTrayAndItsIconOpensOneMenu) {
     StoreSession();
     sim::SetCount("alice", 3);
     SetDword(HKEY_CURRENT_USER, kSettingsKey, "WindowsNotification", 1);
     const Process notifier = Notifier("");
     const std::string text = "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x82\xAA 3 \x8C\x8F\x82\xA0\x82\xE8\x82\xDC\x82\xB7";
-    ASSERT_TRUE(WaitFor([&] {
-        for (const HWND tip : VisibleWindows("tooltips_class32")) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(tip, &owner);
-            if (owner != notifier.Id() && TextOf(tip) == text) return true;
-        }
-        return false;
-    }, 20000)) << "the balloon";
+    ASSERT_TRUE(WaitFor([&] { return TextOf(VisibleWindowOf("tooltips_class32", notifier.Id(), true)) == text; }, 20000));
     EXPECT_FALSE(IsWindowVisible(FindWindowA("SIMPLEPOPUPCLASS", nullptr))) << "no popup";
 
-    HWND icon = nullptr;
-    for (const auto& [tray, iconClass] : {std::pair{"__winex11_standalone_tray", "__winex11_tray_icon"},
-                                          std::pair{"Shell_TrayWnd", "__wine_tray_icon"}}) {
-        if (const HWND found = FindWindowExA(FindWindowA(tray, nullptr), nullptr, iconClass, nullptr)) icon = found;
-    }
+    HWND icon = FindWindowExA(FindWindowA("__winex11_standalone_tray", nullptr), nullptr, "__winex11_tray_icon", nullptr);
+    if (icon == nullptr) icon = FindWindowExA(FindWindowA("Shell_TrayWnd", nullptr), nullptr, "__wine_tray_icon", nullptr);
     ASSERT_NE(icon, nullptr);
-    const auto menuOfNotifier = [&] {
-        for (const HWND menu : VisibleWindows("#32768")) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(menu, &owner);
-            if (owner == notifier.Id()) return menu;
-        }
-        return HWND{};
-    };
     PostMessageA(icon, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(4, 4));
     PostMessageA(icon, WM_RBUTTONUP, 0, MAKELPARAM(4, 4));
     HWND menu = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (menu = menuOfNotifier()) != nullptr; }, 15000)) << "the menu";
+    ASSERT_TRUE(WaitFor([&] { return (menu = VisibleWindowOf("#32768", notifier.Id())) != nullptr; }, 15000)) << "the menu";
     PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-    ASSERT_TRUE(WaitFor([&] { return menuOfNotifier() == nullptr; }, 10000));
-    EXPECT_FALSE(WaitFor([&] { return menuOfNotifier() != nullptr; }, 3000)) << "a second menu for the same click";
+    ASSERT_TRUE(WaitFor([&] { return VisibleWindowOf("#32768", notifier.Id()) == nullptr; }, 10000));
+    EXPECT_FALSE(WaitFor([&] { return VisibleWindowOf("#32768", notifier.Id()) != nullptr; }, 3000)) << "a second menu";
 }
 
 }  // namespace

@@ -124,20 +124,4 @@ void Type(HWND dialog, int id, const std::string& text) {
     for (const char c : text) SendMessageA(control, WM_CHAR, static_cast<unsigned char>(c), 1);
 }
 
-void PointImportAt(void* from, void* to) {
-    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
-        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
-    for (; import->Name != 0; ++import) {
-        for (auto* slot = reinterpret_cast<void**>(base + import->FirstThunk); *slot != nullptr; ++slot) {
-            if (*slot != from) continue;
-            DWORD protection;
-            VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
-            *slot = to;
-            VirtualProtect(slot, sizeof(*slot), protection, &protection);
-        }
-    }
-}
-
 }  // namespace test

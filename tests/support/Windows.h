@@ -52,9 +52,6 @@ inline void ClickLater(HWND dialog, int id) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 inline bool Checked(HWND dialog, int id) { return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-// Points every slot of the test program's imports that holds from at to (a recorder of a
-// system call that the code under test imports).
-void PointImportAt(void* from, void* to);
 inline bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 
 }  // namespace test

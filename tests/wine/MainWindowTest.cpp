@@ -258,18 +258,15 @@ TEST_F(CheckCycle, ClicksOpenThePagesHideThePopupMenuDialogsGreyTheirItemsAndExi
 
     // The menu, closed unchosen once idle: opened once per right click, from the keyboard
     // (WM_CONTEXTMENU alone) with its first item selected and the focus back to the tray after.
-    struct Menus { HMENU popup; int opened = 0; std::vector<bool> firstSelected; } menus{GetSubMenu(window->TrayMenuHandle(), 0)};
-    static Menus* seen;
-    static WNDPROC original;
-    seen = &menus;
-    original = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window->Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(
+    static struct { HMENU popup; int opened; std::vector<bool> firstSelected; WNDPROC original; } menus;
+    menus = {GetSubMenu(window->TrayMenuHandle(), 0), 0, {}, nullptr};
+    menus.original = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window->Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(
         +[](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-            if (message == WM_ENTERMENULOOP) ++seen->opened;
-            if (message == WM_ENTERIDLE && wParam == MSGF_MENU && seen->firstSelected.size() < size_t(seen->opened)) {
-                seen->firstSelected.push_back(GetMenuState(seen->popup, 0, MF_BYPOSITION) & MF_HILITE);
-                EndMenu();
+            menus.opened += message == WM_ENTERMENULOOP;
+            if (message == WM_ENTERIDLE && wParam == MSGF_MENU && menus.firstSelected.size() < size_t(menus.opened)) {
+                menus.firstSelected.push_back(GetMenuState(menus.popup, 0, MF_BYPOSITION) & MF_HILITE), EndMenu();
             }
-            return CallWindowProcA(original, hwnd, message, wParam, lParam);
+            return CallWindowProcA(menus.original, hwnd, message, wParam, lParam);
         })));
     effects.tray.clear();
     notify4(WM_RBUTTONUP), notify4(WM_CONTEXTMENU), PumpFor(100);
@@ -280,7 +277,7 @@ TEST_F(CheckCycle, ClicksOpenThePagesHideThePopupMenuDialogsGreyTheirItemsAndExi
     EXPECT_EQ(menus.firstSelected, (std::vector<bool>{false, false, true}));
     ASSERT_EQ(effects.tray.size(), 1u);
     EXPECT_EQ(effects.tray[0].first, DWORD{NIM_SETFOCUS}) << "after the keyboard's menu only";
-    SetWindowLongPtrA(window->Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    SetWindowLongPtrA(window->Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(menus.original));
     const HWND popup = window->Popup().Window();
     SendMessageA(popup, WM_LBUTTONUP, 0, 0);
     EXPECT_FALSE(IsWindowVisible(popup) || KillTimer(popup, PopupWindow::TIMER_POPUP_HIDE)) << "hidden, nothing left to run";
@@ -352,41 +349,6 @@ TEST_F(CheckCycle, WithWindowsNotificationsChosenTheBalloonAnnouncesInsteadOfThe
                             "TaskbarNoNotification", RegistryValue{REG_DWORD, Dword(1)});
     ASSERT_TRUE(PassAfter(WM_COMMAND, IDM_REFETCH));
     EXPECT_EQ(std::make_pair(effects.balloons.size(), std::get<2>(Shown())), std::make_pair(size_t{2}, NewMailPopup(3))) << "balloons off by policy";
-}
-
-// The message filter opened to the shell's lower-integrity messages only in an elevated
-// process: the test program's imports of the token query and of the run-time lookup are
-// pointed at recorders (Wine elevates every process, or none, and has no filter to look at).
-DWORD fakeElevated = 0;
-std::vector<UINT> filtered;
-const auto realLookUp = &GetProcAddress;  // read before the import is pointed elsewhere
-BOOL WINAPI FakeTokenInformation(HANDLE, TOKEN_INFORMATION_CLASS type, void* data, DWORD size, DWORD* needed) {
-    if (type != TokenElevation || size < sizeof(TOKEN_ELEVATION)) return FALSE;
-    static_cast<TOKEN_ELEVATION*>(data)->TokenIsElevated = fakeElevated, *needed = sizeof(TOKEN_ELEVATION);
-    return TRUE;
-}
-BOOL WINAPI RecordFilter(HWND, UINT message, DWORD, void*) { return filtered.push_back(message), TRUE; }
-FARPROC WINAPI LookUp(HMODULE module, const char* name) {
-    if (reinterpret_cast<UINT_PTR>(name) > 0xFFFF && std::string(name) == "ChangeWindowMessageFilterEx") {
-        return reinterpret_cast<FARPROC>(RecordFilter);
-    }
-    return realLookUp(module, name);
-}
-
-TEST_F(CheckCycle, OnlyAnElevatedNotifierLetsTheShellsMessagesThroughTheMessageFilter) {
-    void* const realToken = reinterpret_cast<void*>(&GetTokenInformation);
-    PointImportAt(realToken, reinterpret_cast<void*>(FakeTokenInformation));
-    PointImportAt(reinterpret_cast<void*>(realLookUp), reinterpret_cast<void*>(LookUp));
-    for (const DWORD elevated : {0, 1}) {
-        fakeElevated = elevated, filtered.clear();
-        TrayIcon tray(effects);
-        const MessageWindow window([](UINT, WPARAM, LPARAM) { return false; });
-        tray.Prepare(window.Handle(), GetModuleHandleA(nullptr), MainWindow::WM_TRAY_NOTIFY, 0xC123);
-        const std::vector<UINT> both{MainWindow::WM_TRAY_NOTIFY, 0xC123};
-        EXPECT_EQ(filtered, elevated ? both : std::vector<UINT>()) << elevated;
-    }
-    PointImportAt(reinterpret_cast<void*>(LookUp), reinterpret_cast<void*>(realLookUp));
-    PointImportAt(reinterpret_cast<void*>(FakeTokenInformation), realToken);
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 
 #include "tests/support/ShownTexts.h"
 #include "tests/support/Waiting.h"
-#include "tests/support/Windows.h"
 
 namespace {
 
@@ -75,13 +74,29 @@ BOOL WINAPI RecordAnimation(HWND window, DWORD ms, DWORD flags) {
     return realAnimate(window, ms, flags);
 }
 
+void PointImportAt(void* from, void* to) {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
+        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+    for (; import->Name != 0; ++import) {
+        for (auto* slot = reinterpret_cast<void**>(base + import->FirstThunk); *slot != nullptr; ++slot) {
+            if (*slot != from) continue;
+            DWORD protection;
+            VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
+            *slot = to;
+            VirtualProtect(slot, sizeof(*slot), protection, &protection);
+        }
+    }
+}
+
 TEST_F(Popup, SlidesInAndOutOnlyWhileTheUserKeepsAnimationsOn) {
     constexpr UINT kGet = 0x1042, kSet = 0x1043;  // SPI_GET/SETCLIENTAREAANIMATION
     BOOL saved = TRUE;
     ASSERT_TRUE(SystemParametersInfoA(kGet, 0, &saved, 0));
     realAnimate = reinterpret_cast<AnimateCall>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "AnimateWindow")));
-    test::PointImportAt(reinterpret_cast<void*>(realAnimate), reinterpret_cast<void*>(RecordAnimation));
+    PointImportAt(reinterpret_cast<void*>(realAnimate), reinterpret_cast<void*>(RecordAnimation));
     for (const BOOL animate : {TRUE, FALSE}) {
         SystemParametersInfoA(kSet, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(animate)), 0);
         animations.clear();
@@ -92,7 +107,7 @@ TEST_F(Popup, SlidesInAndOutOnlyWhileTheUserKeepsAnimationsOn) {
         const std::vector<DWORD> slides = {AW_SLIDE | AW_VER_NEGATIVE, AW_HIDE | AW_SLIDE | AW_VER_POSITIVE};
         EXPECT_EQ(animations, animate ? slides : std::vector<DWORD>{}) << animate;
     }
-    test::PointImportAt(reinterpret_cast<void*>(RecordAnimation), reinterpret_cast<void*>(realAnimate));
+    PointImportAt(reinterpret_cast<void*>(RecordAnimation), reinterpret_cast<void*>(realAnimate));
     SystemParametersInfoA(kSet, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(saved)), 0);
 }
 
