@@ -46,6 +46,7 @@
 #define IDC_SOUND_FILE 1009
 #define IDC_BROWSE 1010
 #define IDC_PLAY_TEST 1011
+#define IDC_WINDOWS_NOTIFICATION 1012
 
 // Tray menu commands (IDM_ABOUT and IDM_EXIT above)
 #define IDM_OPEN_MAIL 32773

@@ -73,6 +73,8 @@ void OptionsDialog::OnInitDialog() {
                      settingsStore.ReadSoundType() == kSoundTypeSystemDefault ? IDC_SOUND_DEFAULT : IDC_SOUND_CHOOSE);
     SetDlgItemTextA(window_, IDC_SOUND_FILE, settingsStore.ReadSoundFile().c_str());
     SendDlgItemMessageA(window_, IDC_SOUND_FILE, EM_LIMITTEXT, kSoundFileLimit, 0);
+    CheckDlgButton(window_, IDC_WINDOWS_NOTIFICATION,
+                   settingsStore.ReadWindowsNotification() ? BST_CHECKED : BST_UNCHECKED);
     UpdateOptionControls(window_);
 }
 
@@ -106,5 +108,6 @@ void OptionsDialog::OnOk() const {
     settingsStore.WriteSoundType(IsChecked(window_, IDC_SOUND_DEFAULT) ? kSoundTypeSystemDefault
                                                                        : kSoundTypeChosenFile);
     settingsStore.WriteSoundFile(GetControlText(window_, IDC_SOUND_FILE));
+    settingsStore.WriteWindowsNotification(IsChecked(window_, IDC_WINDOWS_NOTIFICATION));
     EndDialog(window_, IDOK);
 }

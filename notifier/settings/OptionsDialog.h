@@ -1,4 +1,5 @@
-// The options dialog: whether and which sound announces new mail.
+// The options dialog: whether and which sound announces new mail, and whether announcements
+// come as Windows' notifications instead of the popup.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +8,7 @@
 
 class OptionsDialog {
 public:
-    // Runs the dialog modally without an owner window; OK writes the sound settings, Cancel
+    // Runs the dialog modally without an owner window; OK writes the settings, Cancel
     // writes nothing. IDOK or IDCANCEL; IDCANCEL also when the dialog cannot be created.
     INT_PTR Run(HINSTANCE module);
 

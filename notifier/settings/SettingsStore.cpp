@@ -16,6 +16,7 @@ constexpr const char* kSessionCookie = "EID";
 constexpr const char* kSoundEnable = "SoundEnable";
 constexpr const char* kSoundType = "SoundType";
 constexpr const char* kSoundFile = "SoundFile";
+constexpr const char* kWindowsNotification = "WindowsNotification";
 
 constexpr REGSAM kKeyAccess = KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 
@@ -109,6 +110,11 @@ void SettingsStore::WriteSoundType(DWORD soundType) const { WriteSettingNumber(k
 
 std::string SettingsStore::ReadSoundFile() const { return ReadSetting(kSoundFile); }
 void SettingsStore::WriteSoundFile(const std::string& path) const { WriteSetting(kSoundFile, path); }
+
+bool SettingsStore::ReadWindowsNotification() const { return ReadSettingNumber(kWindowsNotification, 0) != 0; }
+void SettingsStore::WriteWindowsNotification(bool enable) const {
+    WriteSettingNumber(kWindowsNotification, enable ? 1 : 0);
+}
 
 std::string SettingsStore::ReadDefaultMailSound() const {
     std::string path;

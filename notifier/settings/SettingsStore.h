@@ -43,6 +43,11 @@ public:
     std::string ReadSoundFile() const;
     void WriteSoundFile(const std::string& path) const;
 
+    // "WindowsNotification": announcements as Windows' notifications instead of the popup;
+    // false unless stored as non-zero; written as 0 or 1.
+    bool ReadWindowsNotification() const;
+    void WriteWindowsNotification(bool enable) const;
+
     // The system's new-mail sound: "notify.wav" when its key holds no usable unnamed value,
     // empty when the key is missing.
     std::string ReadDefaultMailSound() const;

@@ -1,5 +1,9 @@
 #include "notifier/shell/MainWindow.h"
 
+#include <windowsx.h>
+
+#include <utility>
+
 #include "notifier/res/Resource.h"
 #include "notifier/service/Endpoints.h"
 #include "notifier/settings/AboutDialog.h"
@@ -47,7 +51,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnTimer(wParam);
             return 0;
         case WM_TRAY_NOTIFY:
-            OnTrayNotify(lParam);
+            OnTrayNotify(wParam, lParam);
             return 0;
         case WM_CHECK_DONE:
             OnCheckDone();
@@ -155,24 +159,64 @@ void MainWindow::RestoreTrayIcon() {
     }
 }
 
-void MainWindow::OnTrayNotify(LPARAM mouseMessage) {
-    switch (mouseMessage) {
+void MainWindow::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
+    // Version 4: the event in the low word of lParam, the icon's id in the high word and the
+    // anchor point in wParam. The older form, as older shells send it and other programs may
+    // post it: the bare mouse message in lParam, and no follow-up after a click.
+    const UINT event = LOWORD(lParam);
+    const bool version4 = HIWORD(lParam) == TrayIcon::kIconId;
+    switch (event) {
         case WM_LBUTTONDOWN:
-            SetForegroundWindow(window_);
-            SendMessageA(window_, WM_COMMAND, defaultCommand_, 0);
+            selectFollows_ = version4;
+            OpenDefault();
+            break;
+        case WM_LBUTTONDBLCLK:
+            selectFollows_ = version4;
+            break;
+        case NIN_SELECT:
+            if (std::exchange(selectFollows_, false)) break;
+            OpenDefault();
+            break;
+        case NIN_KEYSELECT:
+        case NIN_BALLOONUSERCLICK:
+            OpenDefault();
             break;
         case WM_RBUTTONUP: {
+            contextMenuFollows_ = version4;
             POINT cursor{};
             GetCursorPos(&cursor);
-            // A tray menu whose owner is not the foreground window stays open when the user
-            // clicks elsewhere: the shell only closes menus of the foreground window.
-            SetForegroundWindow(window_);
-            trayMenu_.Track(window_, cursor);
+            OpenTrayMenu(cursor, false);
+            break;
+        }
+        case WM_CONTEXTMENU: {
+            if (std::exchange(contextMenuFollows_, false)) break;
+            POINT anchor{GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)};
+            if (!version4) GetCursorPos(&anchor);
+            OpenTrayMenu(anchor, true);
             break;
         }
         case WM_RBUTTONDBLCLK:
             SendMessageA(window_, WM_COMMAND, IDM_REFETCH, 0);
             break;
+    }
+}
+
+void MainWindow::OpenDefault() {
+    SetForegroundWindow(window_);
+    SendMessageA(window_, WM_COMMAND, defaultCommand_, 0);
+}
+
+void MainWindow::OpenTrayMenu(POINT at, bool fromKeyboard) {
+    // A tray menu whose owner is not the foreground window stays open when the user clicks
+    // elsewhere: the shell only closes menus of the foreground window.
+    SetForegroundWindow(window_);
+    // The menu loop reads the key from the queue: the first item selected.
+    if (fromKeyboard) PostMessageA(window_, WM_KEYDOWN, VK_DOWN, 0);
+    const UINT command = trayMenu_.Track(window_, at);
+    if (command != 0) {
+        PostMessageA(window_, WM_COMMAND, command, 0);
+    } else if (fromKeyboard) {
+        tray_.ReturnFocus();
     }
 }
 

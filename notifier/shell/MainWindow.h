@@ -25,7 +25,7 @@ public:
     static constexpr const char* kClassName = "MEWLARKCLASS";
 
     // Private messages.
-    static constexpr UINT WM_TRAY_NOTIFY = WM_USER + 1;  // the tray icon's mouse events
+    static constexpr UINT WM_TRAY_NOTIFY = WM_USER + 1;  // the tray icon's events
     static constexpr UINT WM_CHECK_DONE = WM_USER + 2;   // a check pass has ended (sent)
     static constexpr UINT WM_POPUP_MOUSE = WM_USER + 3;  // the popup's mouse events (sent)
     static constexpr UINT WM_NETWORK_CHANGED = WM_USER + 4;  // an IP address came or changed
@@ -74,7 +74,11 @@ private:
     void OnTimer(UINT_PTR timer);
     // The tray icon for the last result, back in the tray; retried until the shell takes it.
     void RestoreTrayIcon();
-    void OnTrayNotify(LPARAM mouseMessage);
+    void OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    void OpenDefault();
+    // The tray menu at the point; opened from the keyboard it has its first item selected and,
+    // closed without a choice, gives the focus back to the notification area.
+    void OpenTrayMenu(POINT at, bool fromKeyboard);
     void OnPopupMouse(WPARAM wParam, LPARAM lParam);
     void OnPowerBroadcast(WPARAM event);
     void OnNetworkChanged();
@@ -91,7 +95,8 @@ private:
     // Brings the next automatic pass forward to the settle time from now.
     void ScheduleEarlyPass();
     void Announce(ShownResult previous);
-    // Popup and sound now; held instead while the shell asks for quiet.
+    // Popup, or the tray's balloon when the user chose Windows' notifications, and sound now;
+    // held instead while the shell asks for quiet.
     void ShowAnnouncement(Announcement announcement, std::int32_t count);
     void HoldAnnouncement(Announcement announcement, std::int32_t count);
     void DropHeldAnnouncement();
@@ -113,6 +118,10 @@ private:
     PopupWindow popup_;
     TrayMenu trayMenu_;
     UINT defaultCommand_ = 0;
+    // A shell of version 4 follows a left click with NIN_SELECT and a right click with
+    // WM_CONTEXTMENU: set while that follow-up of a click that has acted is still to come.
+    bool selectFollows_ = false;
+    bool contextMenuFollows_ = false;
     CheckCycleState cycle_;
     // The latest announcement held while the shell asked for quiet, with its count.
     Announcement heldAnnouncement_ = Announcement::None;

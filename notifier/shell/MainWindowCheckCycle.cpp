@@ -3,6 +3,7 @@
 #include "notifier/res/Resource.h"
 #include "notifier/settings/SettingsStore.h"
 #include "notifier/shell/MainWindow.h"
+#include "notifier/ui/DesktopSettings.h"
 
 namespace {
 
@@ -104,17 +105,13 @@ void MainWindow::Announce(ShownResult previous) {
 }
 
 void MainWindow::ShowAnnouncement(Announcement announcement, std::int32_t count) {
-    switch (announcement) {
-        case Announcement::NewMail:
-            effects_.sound.Play();
-            popup_.ShowPopup(kAnnouncementMs, NewMailPopupText(count).c_str());
-            break;
-        case Announcement::NoNewMail:
-            popup_.ShowPopup(kAnnouncementMs, NoNewMailPopupText().c_str());
-            break;
-        case Announcement::None:
-            break;
-    }
+    if (announcement == Announcement::None) return;
+    if (announcement == Announcement::NewMail) effects_.sound.Play();
+    const std::string text = announcement == Announcement::NewMail ? NewMailPopupText(count) : NoNewMailPopupText();
+    // Windows' notification when chosen and the shell takes it: not where a policy turned
+    // balloons off, nor while the icon is not in the tray.
+    if (settingsStore.ReadWindowsNotification() && BalloonsAllowedByPolicy() && tray_.ShowBalloon(text)) return;
+    popup_.ShowPopup(kAnnouncementMs, text.c_str());
 }
 
 void MainWindow::HoldAnnouncement(Announcement announcement, std::int32_t count) {

@@ -9,6 +9,7 @@ namespace {
 constexpr UINT kSpiGetClientAreaAnimation = 0x1042;  // SPI_GETCLIENTAREAANIMATION
 constexpr int kMonitorEffectiveDpi = 0;              // MDT_EFFECTIVE_DPI
 constexpr int kIconMetricSmall = 0;                  // LIM_SMALL
+constexpr int kIconMetricLarge = 1;                  // LIM_LARGE
 constexpr DWORD kEventSystemAlert = 0x0002;          // EVENT_SYSTEM_ALERT
 constexpr int kNotificationKindOther = 4;            // NotificationKind_Other
 constexpr int kNotificationImportantAll = 0;         // NotificationProcessing_ImportantAll
@@ -53,21 +54,36 @@ int PrimaryMonitorDpi() {
     return SystemDpi();
 }
 
-HICON LoadSmallIcon(HINSTANCE instance, int resourceId, int dpi) {
+HICON LoadShellIcon(HINSTANCE instance, int resourceId, int dpi, IconSize iconSize) {
     using MetricsForDpi = int(WINAPI*)(int, UINT);
     using LoadIconMetric = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, HICON*);
     static const auto metricsForDpi = SystemCall<MetricsForDpi>("user32.dll", "GetSystemMetricsForDpi");
     static const auto iconMetric = SystemCall<LoadIconMetric>("comctl32.dll", "LoadIconMetric");
-    int size = 16;
+    const bool large = iconSize == IconSize::Large;
+    int size = large ? 32 : 16;
     if (metricsForDpi != nullptr) {
-        size = metricsForDpi(SM_CXSMICON, static_cast<UINT>(dpi));
+        size = metricsForDpi(large ? SM_CXICON : SM_CXSMICON, static_cast<UINT>(dpi));
     } else if (HICON icon = nullptr;
                iconMetric != nullptr &&
-               SUCCEEDED(iconMetric(instance, MAKEINTRESOURCEW(resourceId), kIconMetricSmall, &icon))) {
-        return icon;  // the small-icon size of the system's DPI
+               SUCCEEDED(iconMetric(instance, MAKEINTRESOURCEW(resourceId), large ? kIconMetricLarge : kIconMetricSmall, &icon))) {
+        return icon;  // the size at the system's DPI
     }
     return static_cast<HICON>(
         LoadImageA(instance, MAKEINTRESOURCEA(resourceId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+bool BalloonsAllowedByPolicy() {
+    static constexpr const char* kPolicies = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+    for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        DWORD off = 0;
+        DWORD size = sizeof off;
+        if (RegGetValueA(root, kPolicies, "TaskbarNoNotification", RRF_RT_REG_DWORD, nullptr, &off, &size) ==
+                ERROR_SUCCESS &&
+            off != 0) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool ClientAreaAnimation() {

@@ -17,9 +17,16 @@ inline int ScaleForDpi(int value, int dpi) { return MulDiv(value, dpi, kDefaultD
 int PrimaryMonitorDpi();
 // The DPI the system's stock objects (the GUI font) were made for.
 int SystemDpi();
-// Loads an icon group of the module at the shell's small-icon size for dpi (16 x 16 where the
+// The shell's two icon sizes: the notification area's (16 x 16 at 96 DPI) and the large one of
+// balloons and dialogs (32 x 32).
+enum class IconSize { Small, Large };
+// Loads an icon group of the module at the shell's size for dpi (16 x 16 or 32 x 32 where the
 // system can tell no size for a DPI).
-HICON LoadSmallIcon(HINSTANCE instance, int resourceId, int dpi);
+HICON LoadShellIcon(HINSTANCE instance, int resourceId, int dpi, IconSize iconSize);
+
+// False when a policy of the user or the machine turned the notification area's balloons off
+// ("TaskbarNoNotification").
+bool BalloonsAllowedByPolicy();
 
 // False when the user turned animations off; true when the system cannot tell.
 bool ClientAreaAnimation();

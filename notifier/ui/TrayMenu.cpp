@@ -20,9 +20,10 @@ void TrayMenu::EnableItem(UINT command, bool enabled) const {
     EnableMenuItem(menu_.Get(), command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_DISABLED | MF_GRAYED));
 }
 
-void TrayMenu::Track(HWND owner, POINT at) const {
-    if (!menu_) return;
+UINT TrayMenu::Track(HWND owner, POINT at) const {
+    if (!menu_) return 0;
     HMENU popup = GetSubMenu(menu_.Get(), 0);
-    if (popup == nullptr) return;
-    TrackPopupMenu(popup, TPM_BOTTOMALIGN | TPM_LEFTALIGN | TPM_LEFTBUTTON, at.x, at.y, 0, owner, nullptr);
+    if (popup == nullptr) return 0;
+    return static_cast<UINT>(TrackPopupMenu(popup, TPM_BOTTOMALIGN | TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD,
+                                            at.x, at.y, 0, owner, nullptr));
 }

@@ -15,9 +15,9 @@ public:
     // Enabled, or disabled and greyed.
     void EnableItem(UINT command, bool enabled) const;
 
-    // Opens the menu with its bottom-left corner at the point; the chosen command arrives
-    // at owner as WM_COMMAND.
-    void Track(HWND owner, POINT at) const;
+    // Opens the menu with its bottom-left corner at the point, for owner's thread; the chosen
+    // command, 0 when the menu closed without a choice.
+    UINT Track(HWND owner, POINT at) const;
 
     HMENU Handle() const { return menu_.Get(); }
 

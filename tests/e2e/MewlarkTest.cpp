@@ -111,4 +111,38 @@ TEST_F(MewlarkProcess, ALoginThroughTheDialogKeepsTheSessionWhenSavedAndNeverThe
     EXPECT_NE(ReadString(HKEY_CURRENT_USER, kSettingsKey, "UserID"), "") << "the scan sees the stored values";
 }
 
+// The first visible window of the class whose process is (or, negated, is not) the one given.
+HWND VisibleWindowOf(const char* className, DWORD process, bool negated = false) {
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, className, nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (IsWindowVisible(window) && (owner == process) != negated) return window;
+    }
+    return nullptr;
+}
+
+// With Windows' notifications chosen, new mail comes as the balloon of Wine's real tray, which
+// draws it as a tooltip window of its own process, and no popup; a right click on the icon's
+// window (the tray answers with the click and then WM_CONTEXTMENU) opens one menu.
+TEST_F(MewlarkProcess, WindowsNotificationsShowTheBalloonInTheRealTrayAndItsIconOpensOneMenu) {
+    StoreSession();
+    sim::SetCount("alice", 3);
+    SetDword(HKEY_CURRENT_USER, kSettingsKey, "WindowsNotification", 1);
+    const Process notifier = Notifier("");
+    const std::string text = "\x90V\x92\x85\x83\x81\x81[\x83\x8B\x82\xAA 3 \x8C\x8F\x82\xA0\x82\xE8\x82\xDC\x82\xB7";
+    ASSERT_TRUE(WaitFor([&] { return TextOf(VisibleWindowOf("tooltips_class32", notifier.Id(), true)) == text; }, 20000));
+    EXPECT_FALSE(IsWindowVisible(FindWindowA("SIMPLEPOPUPCLASS", nullptr))) << "no popup";
+
+    HWND icon = FindWindowExA(FindWindowA("__winex11_standalone_tray", nullptr), nullptr, "__winex11_tray_icon", nullptr);
+    if (icon == nullptr) icon = FindWindowExA(FindWindowA("Shell_TrayWnd", nullptr), nullptr, "__wine_tray_icon", nullptr);
+    ASSERT_NE(icon, nullptr);
+    PostMessageA(icon, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(4, 4));
+    PostMessageA(icon, WM_RBUTTONUP, 0, MAKELPARAM(4, 4));
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (menu = VisibleWindowOf("#32768", notifier.Id())) != nullptr; }, 15000)) << "the menu";
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(WaitFor([&] { return VisibleWindowOf("#32768", notifier.Id()) == nullptr; }, 10000));
+    EXPECT_FALSE(WaitFor([&] { return VisibleWindowOf("#32768", notifier.Id()) != nullptr; }, 3000)) << "a second menu";
+}
+
 }  // namespace

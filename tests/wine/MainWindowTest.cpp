@@ -35,8 +35,10 @@ using Asked = std::vector<std::tuple<std::string, std::string, std::string>>;  /
 struct Recorder : TrayShell, UrlOpener, NotificationSound, LoginPrompt, NotificationState {
     bool NotifyIcon(DWORD message, NOTIFYICONDATAA& data) override {
         tray.push_back({message, data});
-        if (message == NIM_MODIFY && data.uFlags == NIF_ICON) icon = data.hIcon;
-        if (message == NIM_MODIFY && data.uFlags == NIF_TIP) tip = data.szTip, ++passes;
+        const UINT flags = data.uFlags & ~NIF_SHOWTIP;  // asked for on every call
+        if (message == NIM_MODIFY && flags == NIF_ICON) icon = data.hIcon;
+        if (message == NIM_MODIFY && flags == NIF_TIP) tip = data.szTip, ++passes;
+        if (message == NIM_MODIFY && flags == NIF_INFO) balloons.push_back({data.szInfoTitle, data.szInfo});
         return message != NIM_ADD || failingAdds-- <= 0;
     }
     void Open(const char* url) override { opened.push_back(url); }
@@ -50,6 +52,7 @@ struct Recorder : TrayShell, UrlOpener, NotificationSound, LoginPrompt, Notifica
         return answer(dialog);
     }
     std::vector<std::pair<DWORD, NOTIFYICONDATAA>> tray;
+    std::vector<std::pair<std::string, std::string>> balloons;  // title, text
     HICON icon = nullptr;
     std::string tip;
     int passes = 0;
@@ -224,16 +227,17 @@ TEST_F(CheckCycle, TheNetworksReturnChecksOnceAfterAPassThatCouldNotReachTheServ
     EXPECT_EQ(networkChanges(), 5);
 }
 
-TEST_F(CheckCycle, ANewTaskbarGetsTheIconBackAndAShellThatKeptItItsState) {
+TEST_F(CheckCycle, ANewTaskbarGetsTheIconBackAtVersion4AndAShellThatKeptItItsState) {
     ASSERT_TRUE(StartWithSession("alice", 4));
     for (const int failing : {0, 1}) {
         effects.tray.clear();
         effects.failingAdds = failing;
         Send(RegisterWindowMessageA("TaskbarCreated"), 0);
-        ASSERT_EQ(effects.tray.size(), 1u + failing);
+        ASSERT_EQ(effects.tray.size(), 2u);
         const auto& [message, data] = effects.tray.back();
-        EXPECT_EQ(std::make_tuple(message, data.hIcon, std::string(data.szTip)),
-                  std::make_tuple(DWORD(failing ? NIM_MODIFY : NIM_ADD), window->Tray().Picture(IconNewMail), NewMailTip(4)));
+        EXPECT_EQ(std::make_tuple(message, data.hIcon, std::string(data.szTip), (effects.tray.front().second.uFlags & NIF_SHOWTIP) != 0),
+                  std::make_tuple(DWORD(failing ? NIM_MODIFY : NIM_SETVERSION), window->Tray().Picture(IconNewMail), NewMailTip(4), true));
+        if (!failing) EXPECT_EQ(data.uVersion, UINT{NOTIFYICON_VERSION_4}) << "the new icon asks for version 4 again";
         EXPECT_FALSE(KillTimer(window->Window(), MainWindow::TIMER_TRAY_ADD)) << "nothing left to retry";
     }
 }
@@ -241,8 +245,39 @@ TEST_F(CheckCycle, ANewTaskbarGetsTheIconBackAndAShellThatKeptItItsState) {
 TEST_F(CheckCycle, ClicksOpenThePagesHideThePopupMenuDialogsGreyTheirItemsAndExitEnds) {
     ASSERT_TRUE(StartWithSession("alice", 1));
     for (const UINT mouse : {WM_RBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONDOWN}) Send(MainWindow::WM_TRAY_NOTIFY, 1, mouse);
+    // Version 4: the click and the selection that follows it open once; the keyboard's
+    // selection and a click on the balloon open too; a bare NIN_SELECT too.
+    const auto notify4 = [&](UINT event) { Send(MainWindow::WM_TRAY_NOTIFY, MAKEWPARAM(300, 200), MAKELPARAM(event, 1)); };
+    for (const UINT event : {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT, NIN_KEYSELECT, NIN_BALLOONUSERCLICK}) notify4(event);
+    Send(MainWindow::WM_TRAY_NOTIFY, 1, NIN_SELECT);
+    EXPECT_EQ(effects.opened, std::vector<std::string>(5, MailTopUrl));
+    effects.opened.clear();
     Send(WM_COMMAND, MAKEWPARAM(IDM_HELP, 1));  // the notification code is not looked at
-    EXPECT_EQ(effects.opened, (std::vector<std::string>{MailTopUrl, HelpUrl}));
+    EXPECT_EQ(effects.opened, (std::vector<std::string>{HelpUrl}));
+    effects.opened = {MailTopUrl, HelpUrl};
+
+    // The menu, closed unchosen once idle: opened once per right click, from the keyboard
+    // (WM_CONTEXTMENU alone) with its first item selected and the focus back to the tray after.
+    static struct { HMENU popup; int opened; std::vector<bool> firstSelected; WNDPROC original; } menus;
+    menus = {GetSubMenu(window->TrayMenuHandle(), 0), 0, {}, nullptr};
+    menus.original = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window->Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(
+        +[](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            menus.opened += message == WM_ENTERMENULOOP;
+            if (message == WM_ENTERIDLE && wParam == MSGF_MENU && menus.firstSelected.size() < size_t(menus.opened)) {
+                menus.firstSelected.push_back(GetMenuState(menus.popup, 0, MF_BYPOSITION) & MF_HILITE), EndMenu();
+            }
+            return CallWindowProcA(menus.original, hwnd, message, wParam, lParam);
+        })));
+    effects.tray.clear();
+    notify4(WM_RBUTTONUP), notify4(WM_CONTEXTMENU), PumpFor(100);
+    EXPECT_EQ(menus.opened, 1) << "a right click";
+    Send(MainWindow::WM_TRAY_NOTIFY, 1, WM_RBUTTONUP), PumpFor(100);
+    notify4(WM_CONTEXTMENU), PumpFor(100);
+    EXPECT_EQ(menus.opened, 3) << "a right click of the older form (nothing follows it), then Shift+F10";
+    EXPECT_EQ(menus.firstSelected, (std::vector<bool>{false, false, true}));
+    ASSERT_EQ(effects.tray.size(), 1u);
+    EXPECT_EQ(effects.tray[0].first, DWORD{NIM_SETFOCUS}) << "after the keyboard's menu only";
+    SetWindowLongPtrA(window->Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(menus.original));
     const HWND popup = window->Popup().Window();
     SendMessageA(popup, WM_LBUTTONUP, 0, 0);
     EXPECT_FALSE(IsWindowVisible(popup) || KillTimer(popup, PopupWindow::TIMER_POPUP_HIDE)) << "hidden, nothing left to run";
@@ -290,6 +325,30 @@ TEST_F(CheckCycle, WhileTheShellAsksForQuietTheLatestAnnouncementWaitsAndShowsOn
     effects.acceptsNotifications = true;
     tick();
     EXPECT_EQ(std::make_pair(Shown(), effects.plays), std::make_pair(Expected(IconIdle, kTarnMail + kNoNewMail, ""), 1));
+}
+
+// Windows' notifications chosen: the announcement is the icon's balloon, silent itself, held
+// like the popup while the shell asks for quiet; the popup where a policy turned balloons off.
+TEST_F(CheckCycle, WithWindowsNotificationsChosenTheBalloonAnnouncesInsteadOfThePopup) {
+    settingsStore.WriteWindowsNotification(true);
+    effects.acceptsNotifications = false;
+    ASSERT_TRUE(StartWithSession("alice", 3));
+    EXPECT_TRUE(effects.balloons.empty()) << "held";
+    effects.acceptsNotifications = true;
+    Send(WM_TIMER, MainWindow::TIMER_HELD_ANNOUNCEMENT);
+    sim::Script("arrival", {.body = "0\r\n"});
+    ASSERT_TRUE(PassAfter(WM_COMMAND, IDM_REFETCH));
+    EXPECT_EQ(effects.balloons, (std::vector<std::pair<std::string, std::string>>{{"tarn\x83\x81\x81[\x83\x8B", NewMailPopup(3)},
+                                                                                  {"tarn\x83\x81\x81[\x83\x8B", kNoNewMail}}));
+    const NOTIFYICONDATAA& balloon = effects.tray.back().second;
+    EXPECT_EQ(std::make_tuple(balloon.dwInfoFlags, balloon.hBalloonIcon != nullptr, balloon.cbSize, effects.plays),
+              std::make_tuple(DWORD{NIIF_USER | NIIF_LARGE_ICON | NIIF_NOSOUND | 0x80}, true, DWORD{sizeof(NOTIFYICONDATAA)}, 1));
+    EXPECT_EQ(std::get<2>(Shown()), "");
+
+    const SavedValue policy(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer",
+                            "TaskbarNoNotification", RegistryValue{REG_DWORD, Dword(1)});
+    ASSERT_TRUE(PassAfter(WM_COMMAND, IDM_REFETCH));
+    EXPECT_EQ(std::make_pair(effects.balloons.size(), std::get<2>(Shown())), std::make_pair(size_t{2}, NewMailPopup(3))) << "balloons off by policy";
 }
 
 }  // namespace

@@ -33,7 +33,9 @@ protected:
 TEST_F(OptionsDialogTest, CancelSavesNothingAndOkWritesWhatTheControlsShowEvenDisabled) {
     for (const int button : {IDCANCEL, IDOK}) {
         const INT_PTR result = RunOptions([&](HWND window) {
-            EXPECT_TRUE(Checked(window, IDC_SOUND_ENABLE) && Checked(window, IDC_SOUND_DEFAULT)) << "nothing saved yet";
+            EXPECT_TRUE(Checked(window, IDC_SOUND_ENABLE) && Checked(window, IDC_SOUND_DEFAULT) &&
+                        !Checked(window, IDC_WINDOWS_NOTIFICATION)) << "nothing saved yet";
+            Click(window, IDC_WINDOWS_NOTIFICATION);
             Click(window, IDC_SOUND_CHOOSE);
             EXPECT_TRUE(Enabled(window, IDC_SOUND_FILE) && Enabled(window, IDC_BROWSE)) << "a file to choose";
             Type(window, IDC_SOUND_FILE, "%WINDIR%\\media\\\x95\x5C.wav");
@@ -43,8 +45,15 @@ TEST_F(OptionsDialogTest, CancelSavesNothingAndOkWritesWhatTheControlsShowEvenDi
         });
         EXPECT_EQ(result, button);
     }
-    EXPECT_EQ(std::make_tuple(settingsStore.ReadSoundEnable(), settingsStore.ReadSoundType(), settingsStore.ReadSoundFile()),
-              std::make_tuple(false, DWORD{1}, std::string("%WINDIR%\\media\\\x95\x5C.wav"))) << "as typed, unexpanded";
+    EXPECT_EQ(std::make_tuple(settingsStore.ReadSoundEnable(), settingsStore.ReadSoundType(), settingsStore.ReadSoundFile(),
+                              ReadValue(HKEY_CURRENT_USER, kSettingsKey, "WindowsNotification")),
+              std::make_tuple(false, DWORD{1}, std::string("%WINDIR%\\media\\\x95\x5C.wav"), RegistryValue{REG_DWORD, Dword(1)}))
+        << "as typed, unexpanded";
+    RunOptions([](HWND window) {
+        EXPECT_TRUE(Checked(window, IDC_WINDOWS_NOTIFICATION)) << "as stored";
+        Click(window, IDC_WINDOWS_NOTIFICATION), Click(window, IDOK);
+    });
+    EXPECT_FALSE(settingsStore.ReadWindowsNotification());
 }
 
 // When a file was last read: Wine takes it from the file system (relatime here).

@@ -33,8 +33,9 @@ protected:
 
 TEST_F(Settings, ReadsYieldTheDefaultsAndTheSoundIsTheSystemsTheChosenFileOrNone) {
     EXPECT_EQ(std::make_tuple(settingsStore.ReadSoundEnable(), settingsStore.ReadSoundType(), settingsStore.ReadUserId(),
-                              settingsStore.ReadSessionCookie(), settingsStore.ReadSoundFile()),
-              std::make_tuple(true, DWORD{0}, std::string(), std::string(), std::string()));
+                              settingsStore.ReadSessionCookie(), settingsStore.ReadSoundFile(),
+                              settingsStore.ReadWindowsNotification()),
+              std::make_tuple(true, DWORD{0}, std::string(), std::string(), std::string(), false));
     Store(kSettingsKey, "EID", REG_SZ, "cookie-without-nul");
     EXPECT_EQ(settingsStore.ReadSessionCookie(), "") << "a string without its NUL is none";
 
