@@ -17,8 +17,9 @@
 
 namespace {
 
-// Starts the command line as a process, waiting for it (at most kCommandWaitMs) when asked.
-bool CreateCommandProcess(const std::string& command, bool wait) {
+// Starts the command line as a process, waiting for it (at most kCommandWaitMs) when asked;
+// the process's handle goes to started when one is given.
+bool CreateCommandProcess(const std::string& command, bool wait, KernelHandle* started = nullptr) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -28,15 +29,18 @@ bool CreateCommandProcess(const std::string& command, bool wait) {
                         nullptr, &startup, &process)) {
         return false;
     }
-    const KernelHandle processHandle(process.hProcess);
+    KernelHandle processHandle(process.hProcess);
     const KernelHandle threadHandle(process.hThread);
     if (wait) WaitForSingleObject(processHandle.Get(), kCommandWaitMs);
+    if (started != nullptr) *started = std::move(processHandle);
     return true;
 }
 
 }  // namespace
 
-bool StartProcess(const std::string& command) { return CreateCommandProcess(command, false); }
+bool StartProcess(const std::string& command, KernelHandle* started) {
+    return CreateCommandProcess(command, false, started);
+}
 
 bool ExecCommand(const std::string& command, bool wait) {
     if (CreateCommandProcess(command, wait)) return true;

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "common/HandleOwners.h"
+
 // How long a command started with wait may run before the flow goes on.
 constexpr unsigned long kCommandWaitMs = 180000;
 
@@ -24,5 +26,6 @@ unsigned long StartAsShellUser(const std::string& command);
 bool IsProcessElevated();
 
 // Starts the command as a process only (no shell), not waiting; false when it did not start,
-// the system's error code left for GetLastError.
-bool StartProcess(const std::string& command);
+// the system's error code left for GetLastError. The process's handle goes to started when one
+// is given.
+bool StartProcess(const std::string& command, KernelHandle* started = nullptr);

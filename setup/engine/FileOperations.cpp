@@ -157,14 +157,20 @@ void AddToWininit(const std::string& path) {
 
 }  // namespace
 
-void DeleteFileAtReboot(const std::string& path) {
+unsigned long long FileSizeOf(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool DeleteFileAtReboot(const std::string& path) {
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof(version);
     if (GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
         AddToWininit(path);
-    } else {
-        MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        return true;
     }
+    return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }
 
 void DeleteFolderAtReboot(const std::string& path) { MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT); }

@@ -199,6 +199,78 @@ TEST_F(SetupProgram, InstallsWhatTheScriptListsAndUninstallsItThroughItsCopy) {
     EXPECT_TRUE(copyEntry != std::string::npos && folderEntry != std::string::npos && copyEntry < folderEntry);
 }
 
+// The log's lines without their time stamps.
+std::string WithoutTimes(std::string log) {
+    for (std::size_t line = 0; line < log.size(); line = log.find('\n', line) + 1) {
+        log.erase(line, log.find("] ", line) + 2 - line);
+        if (log.find('\n', line) == std::string::npos) break;
+    }
+    return log;
+}
+
+// A silent run: no window of it or of what it starts, and its exit code.
+DWORD Silently(const Process& run) {
+    EXPECT_EQ(WindowsUntilEnd(run), std::vector<std::string>{});
+    return run.ExitCode();
+}
+
+TEST_F(SetupProgram, SilentRunsShowNothingEndWithTheirCodesAndListTheWholeEntry) {
+    WriteText(source + "\\setup.ini",
+              "[init]\r\nProductID=" + kId + "\r\nProductTitle=" + kTitle + "\r\nInstallDir=" + install +
+                  "\r\nUniqueName=" + kId + "\r\nStart=\"%InstallDir%\\probe.exe\" \"" + temp +
+                  "\\started.txt\" 0\r\nDisplayVersion=2.3\r\nPublisher=" + kTitle +
+                  "\r\nDisplayIcon=%InstallDir%\\probe.exe,0\r\n[InstallRegistry]\r\nHKCU," + kKey +
+                  ",Name,,text,u\r\n[InstallFiles]\r\n%InstallDir%\\,probe.exe\r\n");
+    ASSERT_EQ(AnswerBoxes(Run(Setup()), {IDNO}).size(), 1u);  // "Start"
+    const std::string interactiveLog = ReadText(Log());
+
+    // Over a running product, neither changes anything.
+    const HANDLE running = CreateMutexA(nullptr, TRUE, kId.c_str());
+    EXPECT_EQ(Silently(Run(Setup(), "/S")), static_cast<DWORD>(ERROR_INSTALL_ALREADY_RUNNING));
+    EXPECT_EQ(Silently(Run(install + "\\uninstall.exe", "/S")), static_cast<DWORD>(ERROR_INSTALL_ALREADY_RUNNING));
+    CloseHandle(running);
+    EXPECT_EQ(ReadText(Log()), interactiveLog);
+    EXPECT_TRUE(EntryListed() && IsFile(install + "\\uninstall.exe") && IsFile(install + "\\probe.exe"));
+
+    EXPECT_EQ(Silently(Run(Setup(), "/s")), 0u);
+    EXPECT_FALSE(IsFile(temp + "\\started.txt")) << "a silent install ran \"Start\"";
+    const std::string uninstall = "\"" + install + "\\uninstall.exe\" /u";
+    const auto size = [&](const char* name) { return ReadText(install + "\\" + name).size(); };
+    const DWORD kilobytes = static_cast<DWORD>((size("probe.exe") + size("setup.ini") + size("uninstall.exe") + 1023) / 1024);
+    for (const auto& [name, value] : std::vector<std::pair<const char*, RegistryValue>>{
+             {"DisplayName", Sz(kTitle)}, {"UninstallString", Sz(uninstall)}, {"QuietUninstallString", Sz(uninstall + " /S")},
+             {"DisplayVersion", Sz("2.3")}, {"Publisher", Sz(kTitle)}, {"DisplayIcon", Sz(install + "\\probe.exe,0")},
+             {"InstallLocation", Sz(install)}, {"EstimatedSize", {REG_DWORD, Dword(kilobytes)}},
+             {"NoModify", {REG_DWORD, Dword(1)}}, {"NoRepair", {REG_DWORD, Dword(1)}}}) {
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kEntry, name), value) << name;
+    }
+
+    // A file in use waits for the restart; the uninstall completes and says so.
+    const std::string held = install + "\\probe.exe";
+    const HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const Process first = Run(install + "\\uninstall.exe", "/S");
+    const Process copy = ChildOf(first.Id());
+    EXPECT_EQ(Silently(first), static_cast<DWORD>(ERROR_SUCCESS_REBOOT_REQUIRED));
+    EXPECT_TRUE(copy.Ended());
+    CloseHandle(file);
+    const std::optional<RegistryValue> renames = ReadValue(
+        HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", "PendingFileRenameOperations");
+    EXPECT_TRUE(renames && renames->bytes.find(held + std::string(1, '\0')) != std::string::npos);
+    EXPECT_FALSE(EntryListed() || IsFile(install + "\\uninstall.exe") || IsFile(install + "\\setup.ini"));
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kKey, "Name").has_value());
+
+    // "/u /S" with nothing in use: 0, and once its copy has ended, nothing is left.
+    ASSERT_EQ(Silently(Run(Setup(), "/S")), 0u);
+    const Process again = Run(install + "\\uninstall.exe", "/u /S");
+    const Process againCopy = ChildOf(again.Id());
+    EXPECT_EQ(Silently(again), 0u);
+    EXPECT_TRUE(againCopy.Ended());
+    EXPECT_FALSE(EntryListed() || IsFolder(install));
+    // From the same state as the interactive install, the same log.
+    EXPECT_EQ(Silently(Run(Setup(), "/S")), 0u);
+    EXPECT_EQ(WithoutTimes(ReadText(Log())), WithoutTimes(interactiveLog));
+}
+
 TEST_F(SetupProgram, AFailedInstallShowsOneErrorOpensTheLogAndListsNothing) {
     const std::string missing = "Copy File \"" + source + "\\missing.exe\" to \"" + install + "\\missing.exe\" Error 2";
     WriteText(source + "\\setup.ini", "[init]\r\nProductID=" + kId + "\r\nInstallDir=" + install +
@@ -216,6 +288,11 @@ TEST_F(SetupProgram, AFailedInstallShowsOneErrorOpensTheLogAndListsNothing) {
     EXPECT_EQ(IsElevated(notepad.Id()), ShellIsElevated()) << "notepad runs with the shell's rights";
     EXPECT_NE(ReadText(Log()).find("Info : Exception \"" + missing + "\"\r\n"), std::string::npos);
     EXPECT_FALSE(EntryListed());
+    // Silent: the same log, no box, no notepad, and the failure as the exit code.
+    const std::string log = ReadText(Log());
+    RemoveTree(install);
+    EXPECT_EQ(Silently(Run(Setup(), "/S")), static_cast<DWORD>(ERROR_INSTALL_FAILURE));
+    EXPECT_EQ(WithoutTimes(ReadText(Log())), WithoutTimes(log));
 }
 
 TEST_F(SetupTest, AUserWithoutAdministratorRightsIsRefused) {
@@ -231,11 +308,13 @@ TEST_F(SetupTest, AUserWithoutAdministratorRightsIsRefused) {
     RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, denying);
     LocalFree(denying);
     const std::vector<SeenBox> seen = AnswerBoxes(Run(Setup()), {IDOK});
+    const DWORD silent = Silently(Run(Setup(), "/S"));
     RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, saved.data());
     RegCloseKey(key);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(std::tie(seen[0].caption, seen[0].text),
               std::make_tuple(kError, Cp932(u8"インストールに必要な権限がありません。\r\n管理者権限のユーザでログインしてインストールしてください。")));
+    EXPECT_EQ(silent, static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_FALSE(IsFile(Log()));
 }
 
@@ -336,6 +415,34 @@ TEST_F(Package, UpdatesARunningNotifierStartsTheNewOneWithTheShellsRightsAndUnin
     CopyFileA((ProgramFolder() + "\\setup_test_probe.exe").c_str(), (source + "\\Mewlark.exe").c_str(), FALSE);
     Install(IDNO);
     EXPECT_FALSE(IsFile(temp + "\\Stop"));
+}
+
+TEST_F(Package, InstallsAndUninstallsSilentlyListedWithTheNotifiersVersionMakerAndIcon) {
+    ASSERT_EQ(Silently(Run(Setup(), "/S")), 0u);
+    EXPECT_EQ(FindWindowA("MEWLARKCLASS", nullptr), nullptr) << "a silent install started the notifier";
+    DWORD unused = 0;
+    std::string block(GetFileVersionInfoSizeA(notifier.c_str(), &unused), '\0');
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(GetFileVersionInfoA(notifier.c_str(), 0, static_cast<DWORD>(block.size()), block.data()) &&
+                VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    const std::string version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+                                std::to_string(LOWORD(fixed->dwFileVersionLS));
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kPackageEntry, "DisplayVersion"), version);
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kPackageEntry, "Publisher"), "Mewlark Project");
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kPackageEntry, "DisplayIcon"), notifier + ",0");
+    const Process uninstall = Run(installDir + "\\uninstall.exe", "/S");
+    const Process copy = ChildOf(uninstall.Id());
+    EXPECT_EQ(Silently(uninstall), 0u);
+    EXPECT_TRUE(copy.Ended());
+    // The result reached the first process before the copy ended: the copy outlived it.
+    FILETIME times[2][4];
+    GetProcessTimes(uninstall.Handle(), &times[0][0], &times[0][1], &times[0][2], &times[0][3]);
+    GetProcessTimes(copy.Handle(), &times[1][0], &times[1][1], &times[1][2], &times[1][3]);
+    EXPECT_GT(CompareFileTime(&times[1][1], &times[0][1]), 0);
+    ExpectNothingLeft();
 }
 
 using PlantedDllsPackage = Package;
