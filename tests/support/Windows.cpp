@@ -79,32 +79,25 @@ std::vector<SeenBox> AnswerBoxes(const Process& process, const std::vector<int>&
 }
 
 std::vector<std::string> WindowsUntilEnd(const Process& process) {
-    std::vector<DWORD> family{process.Id()};
+    std::vector<DWORD> family{process.Id()};  // the process and those it started
     std::vector<std::string> shown;
-    std::vector<HWND> seen;
+    const auto inFamily = [&](DWORD id) { return std::find(family.begin(), family.end(), id) != family.end(); };
     const auto look = [&] {
         const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-        PROCESSENTRY32 entry{};
-        entry.dwSize = sizeof(entry);
+        PROCESSENTRY32 entry{sizeof(entry)};
         for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-            const bool parentIn = std::find(family.begin(), family.end(), entry.th32ParentProcessID) != family.end();
-            if (parentIn && std::find(family.begin(), family.end(), entry.th32ProcessID) == family.end()) {
-                family.push_back(entry.th32ProcessID);
-            }
+            if (inFamily(entry.th32ParentProcessID) && !inFamily(entry.th32ProcessID)) family.push_back(entry.th32ProcessID);
         }
         CloseHandle(snapshot);
         for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
-            if (IsWindowVisible(window) && std::find(family.begin(), family.end(), owner) != family.end() &&
-                std::find(seen.begin(), seen.end(), window) == seen.end()) {
-                seen.push_back(window);
-                shown.push_back(TextOf(window));
-            }
+            if (IsWindowVisible(window) && inFamily(owner)) shown.push_back(TextOf(window));
         }
-        return process.Ended(0);
+        return !shown.empty() || process.Ended(0);
     };
-    EXPECT_TRUE(WaitFor(look, 60000)) << "the program did not end";
+    WaitFor(look, 60000);
+    EXPECT_TRUE(process.Ended()) << "the program did not end";
     return shown;
 }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Two release builds of the work tree in two build folders of different lengths: the programs,
-# the zip and its sum are the same bytes. Usage: ReleaseReproducible.sh SOURCE_DIR SCRATCH_DIR
+# the zip and its sum are the same bytes. Usage: tools/release-reproducible.sh SOURCE_DIR SCRATCH_DIR (CTest release_reproducible)
 set -euo pipefail
 source_dir=$1 scratch=$2
 rm -rf "$scratch" && mkdir -p "$scratch"
