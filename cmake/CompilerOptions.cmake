@@ -25,6 +25,12 @@ if(WIN32)
     # Small release programs: size-optimised, unused sections dropped, stripped.
     target_compile_options(mewlark_options INTERFACE $<$<CONFIG:Release>:-Os -ffunction-sections -fdata-sections>)
     target_link_options(mewlark_options INTERFACE -static $<$<CONFIG:Release>:-s -Wl,--gc-sections>)
+    # The same bytes from every build of a commit: no link time in the PE header, no build or
+    # source folder in the code (__FILE__, debug info).
+    target_link_options(mewlark_options INTERFACE -Wl,--no-insert-timestamp)
+    target_compile_options(mewlark_options INTERFACE
+      -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
+      -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
   endif()
 endif()
 

@@ -51,8 +51,9 @@ StringList ProgramSearchFolders() {
 }
 
 // Starts the command line as a process of the program, waiting for it (at most
-// kCommandWaitMs) when asked.
-bool CreateCommandProcess(const std::string& program, const std::string& command, bool wait) {
+// kCommandWaitMs) when asked; the process's handle goes to started when one is given.
+bool CreateCommandProcess(const std::string& program, const std::string& command, bool wait,
+                          KernelHandle* started = nullptr) {
     if (program.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return false;
@@ -66,9 +67,10 @@ bool CreateCommandProcess(const std::string& program, const std::string& command
                         nullptr, nullptr, &startup, &process)) {
         return false;
     }
-    const KernelHandle processHandle(process.hProcess);
+    KernelHandle processHandle(process.hProcess);
     const KernelHandle threadHandle(process.hThread);
     if (wait) WaitForSingleObject(processHandle.Get(), kCommandWaitMs);
+    if (started != nullptr) *started = std::move(processHandle);
     return true;
 }
 

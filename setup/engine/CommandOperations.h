@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "common/HandleOwners.h"
+
 // How long a command started with wait may run before the flow goes on.
 constexpr unsigned long kCommandWaitMs = 180000;
 
@@ -49,5 +51,6 @@ private:
 };
 
 // Starts the command as a process of the program file only (no shell), not waiting; false
-// when it did not start, the system's error code left for GetLastError.
-bool StartProcess(const std::string& program, const std::string& command);
+// when it did not start, the system's error code left for GetLastError. The process's handle
+// goes to started when one is given.
+bool StartProcess(const std::string& program, const std::string& command, KernelHandle* started = nullptr);

@@ -278,14 +278,35 @@ void AddToWininit(const std::string& path) {
 
 }  // namespace
 
-void DeleteFileAtReboot(const std::string& path) {
+unsigned long long FileSizeOf(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+unsigned long long FolderSizeOf(const std::string& path) {
+    unsigned long long bytes = 0;
+    WIN32_FIND_DATAA found;
+    const FindHandle search(FindFirstFileA((path + "\\*").c_str(), &found));
+    for (bool more = search.IsValid(); more; more = FindNextFileA(search.Get(), &found) != FALSE) {
+        const std::string name = found.cFileName;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            bytes += (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        } else if (name != "." && name != ".." && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+            bytes += FolderSizeOf(path + "\\" + name);
+        }
+    }
+    return bytes;
+}
+
+bool DeleteFileAtReboot(const std::string& path) {
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof(version);
     if (GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
         AddToWininit(path);
-    } else {
-        MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        return true;
     }
+    return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }
 
 void DeleteFolderAtReboot(const std::string& path) { MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT); }

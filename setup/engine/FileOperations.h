@@ -16,6 +16,10 @@ bool FileExists(const std::string& path);       // an existing file, not a folde
 // once resolved ("C:\a\..", "C:\.", "C:\\").
 bool LeadsToRootFolder(const std::string& folder);
 bool DirectoryExists(const std::string& path);  // an existing folder
+// The file's size in bytes; 0 when it cannot be read.
+unsigned long long FileSizeOf(const std::string& path);
+// The bytes of the files in the folder and its subfolders.
+unsigned long long FolderSizeOf(const std::string& path);
 
 // Creates the folder and its missing parents. Logs "Create Directory" at Skip, Success or Error.
 bool CreateDirectoryLogged(const std::string& path);
@@ -70,8 +74,8 @@ bool IsOwnAdminOnlyFolder(const std::string& folder);
 // CopyFileLogged logs and raises a copy from source.
 bool WriteCopyLogged(const std::string& text, const std::string& source, const std::string& destination);
 
-// Has the file deleted at the next start of the system; failures are ignored.
-void DeleteFileAtReboot(const std::string& path);
+// Has the file deleted at the next start of the system; false when that could not be set up.
+bool DeleteFileAtReboot(const std::string& path);
 
 // Has the folder removed at the next start of the system, once it is empty; failures are ignored.
 void DeleteFolderAtReboot(const std::string& path);

@@ -29,11 +29,13 @@ const StringList& TInstallerBase::ScriptLines(const std::string& path) const {
 
 TInstallerBase::TInstallerBase(const SetupCommandLine& commandLine) : FArguments(commandLine.arguments) {
     FExePath = commandLine.exePath;
+    FSilent = IsSilentStart(FArguments);
     if (TakesScriptFromCommandLine(FArguments)) {
         // The relaunched copy keeps no folder of the installation open.
         SetCurrentDirectoryA(FolderOf(FExePath).c_str());
         FSetupIni = FArguments.size() > 1 ? FArguments[1] : std::string();
         FBaseDir = FolderOf(FSetupIni);
+        FResultPipe = ResultPipeOf(FArguments);
     } else {
         FBaseDir = FolderOf(FExePath);
         FSetupIni = FBaseDir + "\\setup.ini";
@@ -55,6 +57,9 @@ TInstallerBase::TInstallerBase(const SetupCommandLine& commandLine) : FArguments
     FUninstallPrompt = ReadIniBool("init", "UninstallPrompt", true);
     FUniqueName = ReadIniString("init", "UniqueName");
     FStart = ReadIniString("init", "Start");
+    FDisplayVersion = ReadIniString("init", "DisplayVersion");
+    FPublisher = ReadIniString("init", "Publisher");
+    FDisplayIcon = ReadIniString("init", "DisplayIcon");
 
     FInstallExec = ReadExecList("InstallExec");
     FUninstallExec = ReadExecList("UninstallExec");
@@ -94,18 +99,20 @@ void TInstallerBase::CompleteConstruction() {
     }
 }
 
-void TInstallerBase::Run() {
+int TInstallerBase::Run() {
     const StartKind kind = KindOfStart(FArguments, FExePath);
     if (kind != StartKind::RelaunchedUninstall) PinPackage(kind == StartKind::Install);
     switch (kind) {
         case StartKind::RelaunchedUninstall: {
             if (!MayUninstallWithScript()) {
-                const std::string text = "ファイル " + FSetupIni + " はアンインストールに使用できません";
-                MessageBoxA(nullptr, text.c_str(), nullptr, MB_ICONERROR);
+                FExitCode = ERROR_INSTALL_FAILURE;
+                ShowBox("ファイル " + FSetupIni + " はアンインストールに使用できません", nullptr, MB_ICONERROR, IDOK);
+                ReportToStarter();
                 break;
             }
             const bool completed = Uninstall();
             if (!completed) RegisterUninstallEntry(true);
+            ReportToStarter();
             // A copy of its own has done its work either way; elsewhere this may be the installed
             // uninstaller, which stays as long as the product does.
             if (completed || FProtectedCopy) RemoveUninstallCopyAtReboot();
@@ -118,6 +125,7 @@ void TInstallerBase::Run() {
             if (ConfirmInstall(FInstallPrompt) == IDYES) Install();
             break;
     }
+    return FExitCode;
 }
 
 void TInstallerBase::PinPackage(bool installing) {
@@ -182,9 +190,10 @@ std::string TInstallerBase::ExpandMacros(const std::string& text) const {
 
 bool TInstallerBase::DeleteFileWithRetry(const std::string& path) const {
     while (!DeleteFileA(path.c_str()) && FileExists(path)) {
+        if (FSilent) return FFilesAwaitRestart = DeleteFileAtReboot(path);
         const std::string text =
             path + " を削除できません。\r\n\"" + FProductTitle + "\" を使用中の場合は終了させてください。";
-        if (MessageBoxA(nullptr, text.c_str(), "削除", MB_RETRYCANCEL | MB_ICONWARNING) != IDRETRY) return false;
+        if (ShowBox(text, "削除", MB_RETRYCANCEL | MB_ICONWARNING, IDCANCEL) != IDRETRY) return false;
     }
     return true;
 }
@@ -195,18 +204,19 @@ int TInstallerBase::ConfirmInstall(bool prompt) {
     if (!prompt) return IDYES;
     const std::string caption = FProductTitle + " インストーラ";
     const std::string text = "\"" + FProductTitle + "\" のインストールを開始します。\r\nよろしいですか？";
-    return MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION);
+    return ShowBox(text, caption.c_str(), MB_YESNO | MB_ICONQUESTION, IDYES);
 }
 
 int TInstallerBase::ConfirmUninstall(bool prompt) {
     if (!prompt) return IDYES;
     const std::string caption = FProductTitle + " アンインストーラ";
     const std::string text = "\"" + FProductTitle + "\" のアンインストールを開始します。\r\nよろしいですか？";
-    return MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION);
+    return ShowBox(text, caption.c_str(), MB_YESNO | MB_ICONQUESTION, IDYES);
 }
 
 void TInstallerBase::ShowError(const std::string& message) {
-    MessageBoxA(nullptr, message.c_str(), nullptr, MB_ICONERROR);
+    if (FSilent) return;
+    ShowBox(message, nullptr, MB_ICONERROR, IDOK);
     try {
         StartForUser("\"" + WindowsFolderFile("notepad.exe") + "\" \"" + FLogPath + "\"");
     } catch (const SetupError&) {
@@ -214,6 +224,9 @@ void TInstallerBase::ShowError(const std::string& message) {
     }
 }
 
-void TInstallerBase::ShowWarning(const std::string& message) {
-    MessageBoxA(nullptr, message.c_str(), nullptr, MB_ICONWARNING);
+void TInstallerBase::ShowWarning(const std::string& message) { ShowBox(message, nullptr, MB_ICONWARNING, IDOK); }
+
+int TInstallerBase::ShowBox(const std::string& text, const char* caption, unsigned type, int silentAnswer) const {
+    if (FSilent) return silentAnswer;
+    return MessageBoxA(nullptr, text.c_str(), caption, type);
 }

@@ -38,7 +38,10 @@ public:
     virtual ~TInstallerBase();
 
     // Install, hand over to an uninstalling copy, or uninstall, as the command line says.
-    void Run();
+    // Returns the process's exit code: 0 unless silent ("/S"), then ERROR_SUCCESS,
+    // ERROR_SUCCESS_REBOOT_REQUIRED (product files wait for a restart), ERROR_INSTALL_FAILURE
+    // or ERROR_INSTALL_ALREADY_RUNNING.
+    int Run();
 
     // The whole installation from the script; every outcome is shown to the user.
     void Install();
@@ -67,7 +70,8 @@ public:
     void StartForUser(const std::string& command);
 
     std::string ExpandMacros(const std::string& text) const;
-    // Deletes the file, asking Retry or Cancel while it cannot; false only on Cancel.
+    // Deletes the file, asking Retry or Cancel while it cannot; false only on Cancel. Silent, a
+    // file that stays is deleted at the next restart instead (false when that cannot be set up).
     bool DeleteFileWithRetry(const std::string& path) const;
 
 protected:
@@ -88,6 +92,8 @@ protected:
     // An error box, then the setup log in notepad, started as the user's desktop shell's user.
     virtual void ShowError(const std::string& message);
     virtual void ShowWarning(const std::string& message);
+    // Every box of the engine: silent, none is shown and silentAnswer is returned.
+    int ShowBox(const std::string& text, const char* caption, unsigned type, int silentAnswer) const;
 
     std::string FExePath;
     std::string FSetupIni;
@@ -107,6 +113,10 @@ protected:
     bool FInstallQuoll = false;
     std::string FUniqueName;
     std::string FStart;
+    // Optional values of the uninstall entry, with macros expanded when it is written.
+    std::string FDisplayVersion;
+    std::string FPublisher;
+    std::string FDisplayIcon;
     StringList FInstallExec;
     StringList FUninstallExec;
     StringList FPreInstallExec;
@@ -114,6 +124,12 @@ protected:
 
     // The arguments after the program path, as started.
     StringList FArguments;
+    // "/S": no box, no question, no "Start"; the outcome is only the exit code.
+    bool FSilent = false;
+    // What Run returns; set where a flow's outcome is decided.
+    int FExitCode = 0;
+    // Silent uninstall: files of the product that could not be deleted wait for the next restart.
+    mutable bool FFilesAwaitRestart = false;
 
 private:
     template <class Installer>
@@ -147,6 +163,9 @@ private:
     // The relaunched copy's file, and the folder of its own an elevated setup made for it (and
     // the script placed there), go at the next start of the system.
     void RemoveUninstallCopyAtReboot() const;
+    // Silent copy: hands FExitCode to the first process through the pipe it named, then waits
+    // for that process to end, so that its file can go. Once; nothing without a pipe.
+    void ReportToStarter();
     void ProcessRegistrySection(const StringList& lines, bool installing);
     void WriteRegistryLine(HKEY root, const std::string& keyPath, const StringList& fields);
     void RemoveRegistryLine(HKEY root, const std::string& keyPath, const StringList& fields);
@@ -171,7 +190,8 @@ private:
     std::string FScriptText;
     StringList FScriptLines;
 
-    // Owned from creation to destruction, never released: it marks this setup as running.
+    // Owned from creation to destruction, never released (but by a silent hand-over, which
+    // waits for its copy): it marks this setup as running.
     KernelHandle FRunningMutex;
 
     // Set at construction: RunsFromProtectedCopyFolder.
@@ -180,6 +200,10 @@ private:
     PinnedFiles FPackageFiles;
     // The program file of each command of the script, as PinPackage resolved it.
     std::vector<std::pair<std::string, std::string>> FCommandPrograms;
+    // The silent copy's pipe to the process that started it; empty once reported.
+    std::string FResultPipe;
+    // Bytes of the files this install copied: the entry's "EstimatedSize".
+    unsigned long long FInstalledBytes = 0;
 };
 
 // Creates the engine object of class Installer and completes its construction.

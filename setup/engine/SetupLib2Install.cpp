@@ -12,6 +12,7 @@
 
 void TInstallerBase::Install() {
     if (FAlreadyRunning) {
+        FExitCode = ERROR_INSTALL_ALREADY_RUNNING;
         ShowWarning("\"" + FProductTitle + "\" が起動中のためインストールできません。\r\n\"" + FProductTitle +
                     "\" を終了させてもう一度実行してください。");
         return;
@@ -31,14 +32,15 @@ void TInstallerBase::Install() {
         RunExecList(FInstallExec);
         if (!FStart.empty()) {
             const std::string text = "インストールが完了しました。\r\n\"" + FProductTitle + "\" を今すぐ起動しますか？";
-            if (MessageBoxA(nullptr, text.c_str(), FProductTitle.c_str(), MB_YESNO | MB_ICONINFORMATION) == IDYES) {
+            if (ShowBox(text, FProductTitle.c_str(), MB_YESNO | MB_ICONINFORMATION, IDNO) == IDYES) {
                 StartForUser(ExpandMacros(FStart));
             }
         } else if (FInstallExec.empty()) {
             const std::string text = "\"" + FProductTitle + "\" のインストールが完了しました。";
-            MessageBoxA(nullptr, text.c_str(), FProductTitle.c_str(), MB_ICONINFORMATION);
+            ShowBox(text, FProductTitle.c_str(), MB_ICONINFORMATION, IDOK);
         }
     } catch (const std::exception& error) {
+        FExitCode = ERROR_INSTALL_FAILURE;
         WriteLog(LogLevel::Info, "Exception \"" + std::string(error.what()) + "\"");
         ShowError("インストール中にエラーが発生しました。\r\n再起動してインストールをやり直すか、何度もエラーが発生する場合は\r\n" +
                   FLogPath + " の内容を添付してメールでご連絡ください。");
@@ -70,6 +72,7 @@ void TInstallerBase::CopyUninstaller() {
         // The script as read at the start, not as the package's folder holds it now.
         WriteCopyLogged(FScriptText, FBaseDir + "\\setup.ini", FInstallDir + "\\setup.ini");
         CopyFileLogged(FPackageFiles, FExePath, FInstallDir + "\\uninstall.exe");
+        FInstalledBytes += FScriptText.size() + FileSizeOf(FInstallDir + "\\uninstall.exe");
     } catch (const SetupError&) {
         throw SetupError("アンインストーラのコピーでエラーが発生しました");
     }
@@ -87,6 +90,20 @@ void TInstallerBase::RegisterUninstallEntry(bool doRegister) {
     }
     RegistryKey key;
     if (!key.Create(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS)) return;
+    const std::string uninstall = "\"" + FInstallDir + "\\uninstall.exe\" /u";
     key.WriteString("DisplayName", FProductTitle);
-    key.WriteString("UninstallString", "\"" + FInstallDir + "\\uninstall.exe\" /u");
+    key.WriteString("UninstallString", uninstall);
+    // What the system's list of programs shows besides the name, and how it can run the
+    // uninstall unattended. Without an install in this run (an uninstall that did not
+    // complete puts the entry back), the size is what the installation folder still holds.
+    if (FInstalledBytes == 0 && !LeadsToRootFolder(FInstallDir)) FInstalledBytes = FolderSizeOf(FInstallDir);
+    key.WriteString("QuietUninstallString", uninstall + " /S");
+    key.WriteString("InstallLocation", FInstallDir);
+    for (const auto& [name, value] : {std::pair{"DisplayVersion", &FDisplayVersion}, std::pair{"Publisher", &FPublisher},
+                                      std::pair{"DisplayIcon", &FDisplayIcon}}) {
+        if (!value->empty()) key.WriteString(name, ExpandMacros(*value));
+    }
+    if (FInstalledBytes > 0) key.WriteDword("EstimatedSize", static_cast<DWORD>((FInstalledBytes + 1023) / 1024));
+    key.WriteDword("NoModify", 1);
+    key.WriteDword("NoRepair", 1);
 }

@@ -123,6 +123,7 @@ void TInstallerBase::InstallFileLine(const std::string& source, std::string dest
     if (!DirectoryExists(folder)) CreateDirectoryLogged(folder);
     if (EndsWithBackslash(destination)) destination += FileNameOf(source);
     CopyFileLogged(FPackageFiles, source, destination);
+    FInstalledBytes += FileSizeOf(destination);
     if (IsSelfRegister(fields)) {
         WriteLog(LogLevel::Info, "register " + destination);
         CallSelfRegistration(destination, true);
@@ -188,5 +189,6 @@ void TInstallerBase::RemoveEmptyFolder(const std::string& path) const {
     for (const std::string* shellFolder : {&FProgramsDir, &FAppDataDir, &FProgramFilesDir, &FTempDir}) {
         if (mbcs::EqualsNoCase(WithoutTrailingBackslash(path), WithoutTrailingBackslash(*shellFolder))) return;
     }
-    RemoveDirectoryA(path.c_str());
+    // Silent, a folder that keeps a file waiting for the restart goes after it.
+    if (!RemoveDirectoryA(path.c_str()) && FFilesAwaitRestart && DirectoryExists(path)) DeleteFolderAtReboot(path);
 }

@@ -10,6 +10,7 @@
 #include "setup/engine/SetupError.h"
 #include "setup/engine/SetupLog.h"
 #include "setup/script/PathText.h"
+#include "setup/script/StartKind.h"
 
 namespace {
 
@@ -19,11 +20,57 @@ const char kCopyFolderPrefix[] = "hcSetup";
 // The system's temporary folder, where an elevated setup makes the folder for its copy.
 std::string SystemTempDir() { return WindowsFolderFile("Temp"); }
 
+// How long a silent copy that has reported waits for the process that started it to end.
+constexpr DWORD kStarterEndWaitMs = 60000;
+
+// The silent hand-over's end of the pipe through which its copy reports: one instance, made
+// by this process before any other can take the name, only local clients.
+KernelHandle CreateResultPipe(const std::string& name) {
+    return KernelHandle(CreateNamedPipeA(name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
+                                         PIPE_TYPE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, sizeof(DWORD),
+                                         0, nullptr));
+}
+
+// The exit code the copy reports through the pipe. A copy that ends without reporting (it
+// refused to start, or failed) gives its own exit code, ERROR_INSTALL_FAILURE for a 0.
+DWORD AwaitCopyResult(HANDLE pipe, HANDLE copy) {
+    const KernelHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = event.Get();
+    DWORD transferred = 0;
+    bool connected = ConnectNamedPipe(pipe, &overlapped) != FALSE || GetLastError() == ERROR_PIPE_CONNECTED;
+    if (!connected && GetLastError() == ERROR_IO_PENDING) {
+        const HANDLE waited[] = {event.Get(), copy};
+        connected = WaitForMultipleObjects(2, waited, FALSE, INFINITE) == WAIT_OBJECT_0;
+        if (!connected) CancelIo(pipe);
+        connected = GetOverlappedResult(pipe, &overlapped, &transferred, TRUE) != FALSE && connected;
+    }
+    DWORD code = 0;
+    if (connected) {
+        ResetEvent(event.Get());
+        const bool read = ReadFile(pipe, &code, sizeof(code), nullptr, &overlapped) != FALSE || GetLastError() == ERROR_IO_PENDING;
+        if (read && GetOverlappedResult(pipe, &overlapped, &transferred, TRUE) && transferred == sizeof(code)) return code;
+    }
+    WaitForSingleObject(copy, INFINITE);
+    code = ERROR_INSTALL_FAILURE;
+    GetExitCodeProcess(copy, &code);
+    return code == ERROR_SUCCESS ? ERROR_INSTALL_FAILURE : code;
+}
+
 }  // namespace
 
 void TInstallerBase::RelaunchForUninstall() {
     // Elevated, the copy runs from a folder of its own that no process of the signed-in user can
     // change between the copy and its start; not elevated, there is no one to shield it from.
+    // Silent, this process waits for the copy's result, which the copy hands over through a pipe
+    // before it deletes this process's file.
+    std::string pipeName;
+    KernelHandle resultPipe;
+    if (FSilent) {
+        pipeName = std::string(kResultPipePrefix) + std::to_string(GetCurrentProcessId());
+        resultPipe = CreateResultPipe(pipeName);
+        if (!resultPipe) throw SetupError(std::to_string(GetLastError()) + " ... Exec Error " + pipeName);
+    }
     std::string folder = FTempDir;
     const bool ownFolder = IsProcessElevated();
     if (ownFolder && !CreateAdminOnlyFolder(SystemTempDir(), kCopyFolderPrefix, folder)) {
@@ -58,8 +105,10 @@ void TInstallerBase::RelaunchForUninstall() {
         throw;
     }
     // Only a process, never the shell, which could start another program of that name.
-    const std::string command = "\"" + std::string(copy) + "\" \"/ux\" \"" + FSetupIni + "\"";
-    if (!StartProcess(copy, command)) {
+    std::string command = "\"" + std::string(copy) + "\" \"/ux\" \"" + FSetupIni + "\"";
+    if (FSilent) command += " /S \"" + pipeName + "\"";
+    KernelHandle started;
+    if (!StartProcess(copy, command, &started)) {
         const DWORD error = GetLastError();
         removeCopy(copy);
         throw SetupError(std::to_string(error) + " ... Exec Error " + command);
@@ -67,6 +116,24 @@ void TInstallerBase::RelaunchForUninstall() {
     // The copy has its own files now, and deletes the installed ones.
     FPackageFiles.Release();
     RegisterUninstallEntry(false);
+    if (!FSilent) return;
+    // The copy waits for this process to let go of the "UniqueName" mutex before it works.
+    ReleaseMutex(FRunningMutex.Get());
+    FExitCode = static_cast<int>(AwaitCopyResult(resultPipe.Get(), started.Get()));
+}
+
+void TInstallerBase::ReportToStarter() {
+    if (FResultPipe.empty()) return;
+    const KernelHandle pipe(CreateFileA(FResultPipe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    FResultPipe.clear();
+    ULONG starterId = 0;
+    if (!pipe || !GetNamedPipeServerProcessId(pipe.Get(), &starterId)) return;
+    // Opened before the report, so that its id cannot name another process by then.
+    const KernelHandle starter(OpenProcess(SYNCHRONIZE, FALSE, starterId));
+    const DWORD code = static_cast<DWORD>(FExitCode);
+    DWORD written = 0;
+    WriteFile(pipe.Get(), &code, sizeof(code), &written, nullptr);
+    if (starter) WaitForSingleObject(starter.Get(), kStarterEndWaitMs);
 }
 
 bool TInstallerBase::RunsFromProtectedCopyFolder() const {
@@ -100,6 +167,7 @@ void TInstallerBase::RemoveUninstallCopyAtReboot() const {
 
 bool TInstallerBase::Uninstall() {
     if (FAlreadyRunning) {
+        FExitCode = ERROR_INSTALL_ALREADY_RUNNING;
         ShowWarning("\"" + FProductTitle + "\" が起動中のためアンインストールできません。\r\n\"" + FProductTitle +
                     "\" を終了させてもう一度実行してください。");
         return false;
@@ -112,14 +180,18 @@ bool TInstallerBase::Uninstall() {
         RunExecList(FUninstallExec);
         if (FUninstallExec.empty()) {
             const std::string text = "\"" + FProductTitle + "\" のアンインストールが完了しました。";
-            MessageBoxA(nullptr, text.c_str(), FProductTitle.c_str(), MB_ICONINFORMATION);
+            ShowBox(text, FProductTitle.c_str(), MB_ICONINFORMATION, IDOK);
         }
     } catch (const std::exception& error) {
-        MessageBoxA(nullptr, error.what(), nullptr, MB_ICONERROR);
+        FExitCode = ERROR_INSTALL_FAILURE;
+        ShowBox(error.what(), nullptr, MB_ICONERROR, IDOK);
         return false;
     }
-    DeleteFileA((FBaseDir + "\\uninstall.exe").c_str());
+    FExitCode = FFilesAwaitRestart ? ERROR_SUCCESS_REBOOT_REQUIRED : ERROR_SUCCESS;
     DeleteFileA(FSetupIni.c_str());
+    // A silent first process runs uninstall.exe until it has the result.
+    ReportToStarter();
+    DeleteFileA((FBaseDir + "\\uninstall.exe").c_str());
     RemoveEmptyFolder(FolderOf(FSetupIni));
     return true;
 }

@@ -10,7 +10,7 @@ int TInstaller::ConfirmUninstall(bool prompt) {
     if (!prompt) return IDYES;
     const std::string caption = FProductTitle + " アンインストーラ";
     const std::string text = "\"" + FProductTitle + "\" のアンインストールを開始します。";
-    return MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    return ShowBox(text, caption.c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, IDYES);
 }
 
 bool HasAdminRights() {

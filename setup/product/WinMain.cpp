@@ -5,6 +5,7 @@
 #include "setup/engine/SetupError.h"
 #include "setup/engine/SpecialDirs.h"
 #include "setup/product/MewlarkInstaller.h"
+#include "setup/script/StartKind.h"
 
 namespace {
 
@@ -14,24 +15,29 @@ const DllSearchRestriction dllSearchRestriction __attribute__((init_priority(101
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    const SetupCommandLine commandLine = SetupCommandLine::OfProcess();
+    // "/S": no box at all; the outcome is the exit code.
+    const bool silent = IsSilentStart(commandLine.arguments);
     try {
         ResolveSpecialDirs();
     } catch (const SetupError& error) {
+        if (silent) return ERROR_INSTALL_FAILURE;
         MessageBoxA(nullptr, error.what(), nullptr, MB_ICONERROR);
         return 0;
     }
     if (!HasAdminRights()) {
+        if (silent) return ERROR_ACCESS_DENIED;
         MessageBoxA(nullptr,
                     "インストールに必要な権限がありません。\r\n管理者権限のユーザでログインしてインストールしてください。",
                     "エラー", MB_ICONINFORMATION);
         return 0;
     }
     try {
-        CreateInstaller<TInstaller>(SetupCommandLine::OfProcess())->Run();
+        return CreateInstaller<TInstaller>(commandLine)->Run();
     } catch (const std::exception& error) {
         // Only the hand-over of an uninstall lets an error out: neither way of starting the copy worked.
+        if (silent) return ERROR_INSTALL_FAILURE;
         MessageBoxA(nullptr, error.what(), nullptr, MB_ICONERROR);
         return 1;
     }
-    return 0;
 }

@@ -16,3 +16,14 @@ StartKind KindOfStart(const StringList& arguments, std::string_view exePath);
 
 // True when the first argument is exactly "/ux": the script path is then the second argument.
 bool TakesScriptFromCommandLine(const StringList& arguments);
+
+// True when an argument is "/S" (any case): a run without any window, its outcome the exit code.
+bool IsSilentStart(const StringList& arguments);
+
+// The prefix of the pipe through which a silent uninstall's copy hands its exit code to the
+// process that started it and waits for it.
+constexpr std::string_view kResultPipePrefix = "\\\\.\\pipe\\MewlarkSetup.";
+
+// In the relaunched copy's arguments, the result pipe named right after "/S"; empty when none
+// is named or the name does not begin with kResultPipePrefix.
+std::string ResultPipeOf(const StringList& arguments);

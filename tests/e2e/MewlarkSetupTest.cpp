@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "mewlark_config.h"
 #include "tests/support/Files.h"
 #include "tests/support/Processes.h"
 #include "tests/support/Registry.h"
@@ -154,7 +155,6 @@ TEST_F(SetupProgram, InstallsWhatTheScriptListsAndUninstallsItThroughItsCopy) {
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kKey + "\\Machine", "Count"), (RegistryValue{REG_DWORD, Dword(42)}));
     EXPECT_EQ(ReadText(calls), "register\r\n");
     EXPECT_TRUE(IsFile(programs + "\\" + kId + "\\Probe.lnk"));
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kEntry, "UninstallString"), "\"" + install + "\\uninstall.exe\" /u");
 
     // What the product and others do meanwhile: a value in its "eu" key, data, a file in C:\.
     SetString(HKEY_CURRENT_USER, kKey + "\\Named", "added", "x");
@@ -247,6 +247,68 @@ TEST_F(SetupProgram, InstallsWhatTheScriptListsAndUninstallsItThroughItsCopy) {
     EXPECT_TRUE(copyEntry != std::string::npos && folderEntry != std::string::npos && copyEntry < folderEntry);
 }
 
+// The log's lines without their time stamps.
+std::string WithoutTimes(std::string log) {
+    for (std::size_t at = 0; (at = log.find('[', at)) != std::string::npos;) log.erase(at, log.find("] ", at) + 2 - at);
+    return log;
+}
+
+// A silent run: no window of it or of what it starts, and its exit code.
+DWORD Silently(const Process& run) {
+    EXPECT_EQ(WindowsUntilEnd(run), std::vector<std::string>{});
+    return run.ExitCode();
+}
+
+TEST_F(SetupProgram, SilentRunsShowNothingEndWithTheirCodesAndListTheWholeEntry) {
+    WriteText(source + "\\setup.ini",
+              "[init]\r\nProductID=" + kId + "\r\nProductTitle=" + kTitle + "\r\nInstallDir=" + install +
+                  "\r\nUniqueName=" + kId + "\r\nStart=\"%InstallDir%\\probe.exe\" \"" + temp +
+                  "\\started.txt\" 0\r\nDisplayVersion=2.3\r\nPublisher=" + kTitle +
+                  "\r\nDisplayIcon=%InstallDir%\\probe.exe,0\r\n[InstallRegistry]\r\nHKCU," + kKey +
+                  ",Name,,text,u\r\n[InstallFiles]\r\n%InstallDir%\\,probe.exe\r\n");
+    EXPECT_EQ(Silently(Run(Setup(), "/s")), 0u);
+    EXPECT_FALSE(IsFile(temp + "\\started.txt")) << "a silent install ran \"Start\"";
+    const std::string silentLog = ReadText(Log());
+    // From the same state, the interactive install writes the same log.
+    RemoveTree(install);
+    ASSERT_EQ(AnswerBoxes(Run(Setup()), {IDNO}).size(), 1u);  // "Start"
+    const std::string interactiveLog = ReadText(Log());
+    EXPECT_EQ(WithoutTimes(interactiveLog), WithoutTimes(silentLog));
+
+    // Over a running product, neither changes anything.
+    const HANDLE running = CreateMutexA(nullptr, TRUE, kId.c_str());
+    EXPECT_EQ(Silently(Run(Setup(), "/S")), static_cast<DWORD>(ERROR_INSTALL_ALREADY_RUNNING));
+    EXPECT_EQ(Silently(Run(install + "\\uninstall.exe", "/S")), static_cast<DWORD>(ERROR_INSTALL_ALREADY_RUNNING));
+    CloseHandle(running);
+    EXPECT_EQ(ReadText(Log()), interactiveLog);
+    EXPECT_TRUE(EntryListed() && IsFile(install + "\\uninstall.exe") && IsFile(install + "\\probe.exe"));
+
+    const std::string uninstall = "\"" + install + "\\uninstall.exe\" /u";
+    const auto size = [&](const char* name) { return ReadText(install + "\\" + name).size(); };
+    const DWORD kilobytes = static_cast<DWORD>((size("probe.exe") + size("setup.ini") + size("uninstall.exe") + 1023) / 1024);
+    for (const auto& [name, value] : std::vector<std::pair<const char*, RegistryValue>>{
+             {"DisplayName", Sz(kTitle)}, {"UninstallString", Sz(uninstall)}, {"QuietUninstallString", Sz(uninstall + " /S")},
+             {"DisplayVersion", Sz("2.3")}, {"Publisher", Sz(kTitle)}, {"DisplayIcon", Sz(install + "\\probe.exe,0")},
+             {"InstallLocation", Sz(install)}, {"EstimatedSize", {REG_DWORD, Dword(kilobytes)}},
+             {"NoModify", {REG_DWORD, Dword(1)}}, {"NoRepair", {REG_DWORD, Dword(1)}}}) {
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kEntry, name), value) << name;
+    }
+
+    // A file in use waits for the restart; the uninstall completes and says so.
+    const std::string held = install + "\\probe.exe";
+    const HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const Process first = Run(install + "\\uninstall.exe", "/u /S");
+    const Process copy = ChildOf(first.Id());
+    EXPECT_EQ(Silently(first), static_cast<DWORD>(ERROR_SUCCESS_REBOOT_REQUIRED));
+    EXPECT_TRUE(copy.Ended());
+    CloseHandle(file);
+    const std::optional<RegistryValue> renames = ReadValue(
+        HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", "PendingFileRenameOperations");
+    EXPECT_TRUE(renames && renames->bytes.find(held + std::string(1, '\0')) != std::string::npos);
+    EXPECT_FALSE(EntryListed() || IsFile(install + "\\uninstall.exe") || IsFile(install + "\\setup.ini"));
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kKey, "Name").has_value());
+}
+
 TEST_F(SetupProgram, AFailedInstallShowsOneErrorOpensTheLogAndListsNothing) {
     const std::string missing = "Copy File \"" + source + "\\missing.exe\" to \"" + install + "\\missing.exe\" Error 2";
     WriteText(source + "\\setup.ini", "[init]\r\nProductID=" + kId + "\r\nInstallDir=" + install +
@@ -270,6 +332,8 @@ TEST_F(SetupProgram, AFailedInstallShowsOneErrorOpensTheLogAndListsNothing) {
     EXPECT_EQ(ReadText(Log()).find("earlier"), std::string::npos);
     EXPECT_NE(ReadText(Log()).find("Info : Exception \"" + missing + "\"\r\n"), std::string::npos);
     EXPECT_FALSE(EntryListed());
+    // Silent: no box, no notepad, and the failure as the exit code.
+    EXPECT_EQ(Silently(Run(Setup(), "/S")), static_cast<DWORD>(ERROR_INSTALL_FAILURE));
 
     // A "Start" whose program is missing is a command that cannot start, answered Yes.
     const std::string start = "\"" + install + "\\none.exe\"";
@@ -292,11 +356,13 @@ TEST_F(SetupTest, AUserWithoutAdministratorRightsIsRefused) {
     RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, denying);
     LocalFree(denying);
     const std::vector<SeenBox> seen = AnswerBoxes(Run(Setup()), {IDOK});
+    const DWORD silent = Silently(Run(Setup(), "/S"));
     RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, saved.data());
     RegCloseKey(key);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(std::tie(seen[0].caption, seen[0].text),
               std::make_tuple(kError, Cp932(u8"インストールに必要な権限がありません。\r\n管理者権限のユーザでログインしてインストールしてください。")));
+    EXPECT_EQ(silent, static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_FALSE(IsFile(Log()));
 }
 
@@ -385,11 +451,25 @@ TEST_F(Package, UpdatesARunningNotifierStartsTheNewOneWithTheShellsRightsAndUnin
     EXPECT_TRUE(started.Ended(10000));
     ExpectNothingLeft();
 
-    // Once the notifier's file is gone, the uninstall still completes.
-    Install(IDNO);
+    // Silently, listed with what the notifier's version resource and about box show; once the
+    // notifier's file is gone, the uninstall still completes.
+    ASSERT_EQ(Silently(Run(Setup(), "/S")), 0u);
+    EXPECT_EQ(FindWindowA("MEWLARKCLASS", nullptr), nullptr) << "a silent install started the notifier";
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kPackageEntry, "DisplayVersion"),
+              std::to_string(MEWLARK_VERSION_MAJOR) + "." + std::to_string(MEWLARK_VERSION_MINOR) + "." +
+                  std::to_string(MEWLARK_VERSION_PATCH) + "." + std::to_string(MEWLARK_VERSION_BUILD));
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kPackageEntry, "Publisher") + ReadString(HKEY_LOCAL_MACHINE, kPackageEntry, "DisplayIcon"),
+              "Mewlark Project" + notifier + ",0");
     SetString(HKEY_CURRENT_USER, kSettingsKey, "UserID", "alice");
     ASSERT_TRUE(DeleteFileA(notifier.c_str()));
-    EXPECT_EQ(Uninstall(), completed);
+    const Process quiet = Run(installDir + "\\uninstall.exe", "/S");
+    const Process copy = ChildOf(quiet.Id());
+    EXPECT_EQ(Silently(quiet), 0u);
+    // The result reached the first process before the copy ended: the copy outlived it.
+    FILETIME times[2][4];
+    GetProcessTimes(quiet.Handle(), &times[0][0], &times[0][1], &times[0][2], &times[0][3]);
+    EXPECT_TRUE(copy.Ended() && GetProcessTimes(copy.Handle(), &times[1][0], &times[1][1], &times[1][2], &times[1][3]));
+    EXPECT_GT(CompareFileTime(&times[1][1], &times[0][1]), 0);
     ExpectNothingLeft();
 
     // The package's folder is the user's: the install runs no program from it. (The probe

@@ -97,6 +97,10 @@ TEST(StartKind, SwitchesAndTheUninstallerName) {
     EXPECT_EQ(KindOfStart({"/UX"}, "C:\\i\\uninstall.exe"), StartKind::RelaunchedUninstall);
     EXPECT_TRUE(TakesScriptFromCommandLine({"/ux", "C:\\i\\setup.ini"}));
     EXPECT_FALSE(TakesScriptFromCommandLine({"/UX", "C:\\i\\setup.ini"}));
+    EXPECT_TRUE(IsSilentStart({"/u", "/s"}) && !IsSilentStart({"/ux", "/S.ini"}));
+    // Only a pipe of the setup's own prefix, named right after the switch.
+    const std::string pipe = std::string(kResultPipePrefix) + "12";
+    EXPECT_EQ(ResultPipeOf({"/ux", "C:\\i\\setup.ini", "/S", pipe}) + ResultPipeOf({"/ux", pipe, "/S", "\\\\.\\pipe\\x.1"}), pipe);
 }
 
 TEST(WininitAndLog, RenameLinesOnceAfterTheHeaderAndTheLogLineLayout) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <thread>
 
@@ -74,6 +76,29 @@ std::vector<SeenBox> AnswerBoxes(const Process& process, const std::vector<int>&
     EXPECT_EQ(seen.size(), buttons.size()) << "a box did not come";
     EXPECT_TRUE(process.Ended()) << "the program did not end";
     return seen;
+}
+
+std::vector<std::string> WindowsUntilEnd(const Process& process) {
+    std::vector<DWORD> family{process.Id()};  // the process and those it started
+    std::vector<std::string> shown;
+    const auto inFamily = [&](DWORD id) { return std::find(family.begin(), family.end(), id) != family.end(); };
+    const auto look = [&] {
+        const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32 entry{sizeof(entry)};
+        for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+            if (inFamily(entry.th32ParentProcessID) && !inFamily(entry.th32ProcessID)) family.push_back(entry.th32ProcessID);
+        }
+        CloseHandle(snapshot);
+        for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (IsWindowVisible(window) && inFamily(owner)) shown.push_back(TextOf(window));
+        }
+        return !shown.empty() || process.Ended(0);
+    };
+    WaitFor(look, 60000);
+    EXPECT_TRUE(process.Ended()) << "the program did not end";
+    return shown;
 }
 
 HWND VisibleDialog(const char* caption) {

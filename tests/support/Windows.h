@@ -29,6 +29,10 @@ std::vector<SeenBox> AnswerBoxes(DWORD processId, const std::vector<int>& button
 // The same for a started program, which must then end; a missing box or end fails the test.
 std::vector<SeenBox> AnswerBoxes(const Process& process, const std::vector<int>& buttons);
 
+// Waits for the process to end (failing the test when it does not) and returns the captions of
+// the visible top-level windows that it, or a process it started, showed meanwhile.
+std::vector<std::string> WindowsUntilEnd(const Process& process);
+
 // The visible top-level dialog with this caption, of any process; null when there is none.
 HWND VisibleDialog(const char* caption);
 // Fills the notifier's open login dialog (of any process) and presses OK, as a user would.
