@@ -91,8 +91,8 @@ std::string ResolveProgram(const std::string& command) {
     return std::string();
 }
 
-bool StartProcess(const std::string& program, const std::string& command) {
-    return CreateCommandProcess(program, command, false);
+bool StartProcess(const std::string& program, const std::string& command, KernelHandle* started) {
+    return CreateCommandProcess(program, command, false, started);
 }
 
 namespace {

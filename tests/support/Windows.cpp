@@ -84,7 +84,8 @@ std::vector<std::string> WindowsUntilEnd(const Process& process) {
     const auto inFamily = [&](DWORD id) { return std::find(family.begin(), family.end(), id) != family.end(); };
     const auto look = [&] {
         const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-        PROCESSENTRY32 entry{sizeof(entry)};
+        PROCESSENTRY32 entry = {};
+        entry.dwSize = sizeof(entry);
         for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
             if (inFamily(entry.th32ParentProcessID) && !inFamily(entry.th32ProcessID)) family.push_back(entry.th32ProcessID);
         }
