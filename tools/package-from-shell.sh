@@ -7,6 +7,17 @@
 # Inside the test environment, after a build with the dist target:
 #   tools/with-test-env.sh tools/package-from-shell.sh [BUILD_DIR]
 set -euo pipefail
+# Wine's desktop process, started again by a program of this script once the last one ended,
+# inherits the script's output: given a file, the caller's pipe closes when the script ends.
+if [[ -z "${PACKAGE_FROM_SHELL_OUTPUT:-}" ]]; then
+  PACKAGE_FROM_SHELL_OUTPUT=$(mktemp)
+  export PACKAGE_FROM_SHELL_OUTPUT
+  status=0
+  "$0" "$@" >"$PACKAGE_FROM_SHELL_OUTPUT" 2>&1 || status=$?
+  cat "$PACKAGE_FROM_SHELL_OUTPUT"
+  rm -f "$PACKAGE_FROM_SHELL_OUTPUT"
+  exit "$status"
+fi
 cd "$(dirname "$0")/.."
 build=$(cd "${1:-build/windows-x86}" && pwd)
 driver="$build/bin/package_driver.exe"
