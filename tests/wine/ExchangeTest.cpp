@@ -1,7 +1,9 @@
 // The login and new-mail exchanges over real WinINet against the local service simulator:
-// their bytes, the replies that count, and the ends of a broken exchange.
+// their bytes, the replies that count, how much of a reply is read, and the ends of a broken
+// exchange.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <psapi.h>
 
 #include <string>
 #include <tuple>
@@ -15,6 +17,14 @@
 #include "tools/simulator/SimulatorClient.h"
 
 namespace {
+
+// The process's peak working set, which a reply held whole raises even after it is freed.
+SIZE_T PeakWorkingSet() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof(counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+    return counters.PeakWorkingSetSize;
+}
 
 class Exchange : public ::testing::Test {
 protected:
@@ -75,6 +85,20 @@ TEST_F(Exchange, TheLoginTakesTheFirstEidCookieOfAnyReplyWithoutFollowingItAndOn
         std::int32_t count = -1;
         EXPECT_EQ(std::make_pair(QueryNewMail("cookie", count), count), std::make_pair(CheckStatus::Failed, 0)) << reply.status;
     }
+}
+
+TEST_F(Exchange, AReplyThatNeverEndsIsReadUpToItsFirstLineOr64KBAndNeverHeldWhole) {
+    std::int32_t count = -1;
+    ASSERT_EQ(QueryNewMail("cookie", count), CheckStatus::Ok);  // WinINet's own memory is in place
+    const SIZE_T before = PeakWorkingSet();
+    const std::pair<sim::Reply, std::int32_t> endless[] = {
+        {{.body = "7\r\n", .endless = true}, 7}, {{.body = "8\r\n", .dripMs = 1000, .endless = true}, 8},
+        {{.fill = "x", .endless = true}, 0}};
+    for (const auto& [reply, expected] : endless) {
+        sim::Script("arrival", reply);
+        EXPECT_EQ(std::make_pair(QueryNewMail("cookie", count), count), std::make_pair(CheckStatus::Ok, expected)) << expected;
+    }
+    EXPECT_LT(PeakWorkingSet() - before, SIZE_T{16} << 20);
 }
 
 }  // namespace

@@ -80,6 +80,8 @@ TEST_F(MailCheck, AFailedPassReportsNoOldCountAndWhetherTheServiceWasOutOfReach)
         {"connection refused", {}, true, "arrival"},
         {"login connection refused", {}, true, "login"},
         {"empty body, after passes out of reach", {.body = ""}, false, "arrival"},
+        // A byte a second, each well within the receive time-out: the query's deadline ends it.
+        {"a first line that drips for ever", {.fill = "1", .dripMs = 1000, .endless = true}, false, "arrival"},
     };
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault.name);
