@@ -14,3 +14,9 @@ void WipeString(std::string& text) {
     if (!text.empty()) SecureZeroMemory(text.data(), text.size());
     text.clear();
 }
+
+void OverwriteControlText(HWND dialog, int controlId) {
+    const HWND control = GetDlgItem(dialog, controlId);
+    const int length = GetWindowTextLengthA(control);
+    if (length > 0) SetWindowTextA(control, std::string(static_cast<std::size_t>(length), ' ').c_str());
+}
