@@ -1,7 +1,6 @@
 #include "tests/support/Processes.h"
 
 #include <gtest/gtest.h>
-#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <string_view>
@@ -125,33 +124,24 @@ bool ShellIsElevated() {
 }
 
 int CopiesInMemory(const std::string& text) {
-    const std::string wide = [&] {
-        std::string widened;
-        for (const char c : text) widened += {c, '\0'};
-        return widened;
-    }();
+    std::string wide;
+    for (const char c : text) wide += {c, '\0'};
+    const std::string* forms[] = {&text, &wide};
     int copies = 0;
     MEMORY_BASIC_INFORMATION region{};
     for (const char* at = nullptr; VirtualQuery(at, &region, sizeof(region)) != 0; at += region.RegionSize) {
         at = static_cast<const char*>(region.BaseAddress);
         constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE;
-        if (region.State != MEM_COMMIT || region.Type != MEM_PRIVATE || !(region.Protect & kReadable) ||
-            (region.Protect & PAGE_GUARD)) {
-            continue;
-        }
+        const bool readable = (region.Protect & kReadable) && !(region.Protect & PAGE_GUARD);
+        if (region.State != MEM_COMMIT || region.Type != MEM_PRIVATE || !readable) continue;
         const std::string_view pages(at, region.RegionSize);
-        for (const std::string* form : {&text, &wide}) {
+        for (const std::string* form : forms) {
             for (std::size_t i = pages.find(*form); i != std::string_view::npos; i = pages.find(*form, i + 1)) {
                 copies += pages.data() + i != form->data();  // not the searched text itself
             }
         }
     }
     return copies;
-}
-
-SIZE_T PeakWorkingSet() {
-    PROCESS_MEMORY_COUNTERS counters{};
-    return GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters)) ? counters.PeakWorkingSetSize : 0;
 }
 
 }  // namespace test

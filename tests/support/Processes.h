@@ -47,7 +47,4 @@ bool ShellIsElevated();
 // How often the ASCII text occurs in this process's committed private memory, in bytes or in
 // UTF-16, as a dump of it would show it.
 int CopiesInMemory(const std::string& text);
-// This process's peak working set, which memory held once raises even after it is freed.
-SIZE_T PeakWorkingSet();
-
 }  // namespace test
