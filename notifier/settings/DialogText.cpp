@@ -18,5 +18,10 @@ void WipeString(std::string& text) {
 void OverwriteControlText(HWND dialog, int controlId) {
     const HWND control = GetDlgItem(dialog, controlId);
     const int length = GetWindowTextLengthA(control);
-    if (length > 0) SetWindowTextA(control, std::string(static_cast<std::size_t>(length), ' ').c_str());
+    if (length <= 0) return;
+    const std::string blanks(static_cast<std::size_t>(length), ' ');
+    // Twice: an edit control may keep the text it replaced (Wine 10's does), and the second
+    // overwrite writes over that copy in turn.
+    SetWindowTextA(control, blanks.c_str());
+    SetWindowTextA(control, blanks.c_str());
 }
