@@ -4,7 +4,7 @@
 
 CheckStatus ParseArrivalReply(std::string_view text, std::int32_t& count) {
     count = 0;
-    const std::size_t end = text.find_first_of("\r\n");
+    const std::size_t end = text.find_first_of(kReplyLineEnds);
     const std::string_view line = text.substr(0, end);
     if (line.empty()) return CheckStatus::Failed;
     if (line == "dberror") return CheckStatus::ServiceError;

@@ -8,6 +8,10 @@ namespace {
 
 constexpr DWORD kQueryFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_COOKIES;
 constexpr DWORD kQueryReceiveTimeoutMs = 15000;
+// The exchange's time from its start: no wait for the reply starts after it, so a service that
+// drips its reply, each byte within the receive time-out, holds the pass one such wait longer
+// at most.
+constexpr DWORD kQueryDeadlineMs = 15000;
 
 }  // namespace
 
@@ -23,6 +27,7 @@ CheckStatus QueryNewMailAt(const char* url, const std::string& eid, std::int32_t
                            bool* unreachable) {
     count = 0;
     if (unreachable != nullptr) *unreachable = false;
+    const ExchangeDeadline deadline(kQueryDeadlineMs);
     PostExchange exchange;
     if (!exchange.Open(url, kQueryFlags, stopEvent)) return CheckStatus::Failed;
 
@@ -36,9 +41,12 @@ CheckStatus QueryNewMailAt(const char* url, const std::string& eid, std::int32_t
     }
     if (GetStatusCode(exchange.request.Get()) != 200) return CheckStatus::Failed;
 
-    // A read that fails part-way still parses what arrived: only the first line matters.
+    // Only the first line matters: a read that fails part-way still parses what arrived, but
+    // a reply whose line is still unfinished at the deadline fails.
     ResponseBody reply;
-    ReadResponseBody(exchange.request.Get(), reply, stopEvent);
+    if (!ReadResponseBody(exchange.request.Get(), reply, kReplyLineEnds, stopEvent, deadline) && deadline.Passed()) {
+        return CheckStatus::Failed;
+    }
     if (reply.Size() == 0) return CheckStatus::Failed;
     // The reply is taken as zero-terminated text.
     return ParseArrivalReply(reply.Data(), count);

@@ -11,7 +11,8 @@
 // Headers of the query for a session cookie (both lines end in CR LF).
 std::string BuildArrivalHeaders(const std::string& eid);
 
-// Posts the query to ArrivalUrl with the cookie and parses the reply's first line.
+// Posts the query to ArrivalUrl with the cookie and parses the reply's first line, which is
+// all that is read of it; a line still unfinished 15 s after the start fails the query.
 // The count is 0 unless the result is Ok. A signalled stop event ends the exchange
 // before the send (Failed) or ends the read (the text so far is parsed). *unreachable (if
 // given) tells whether a Failed came from a service that could not be reached at all.

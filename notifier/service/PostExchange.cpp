@@ -1,5 +1,6 @@
 #include "notifier/service/PostExchange.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "notifier/service/SetCookie.h"
@@ -42,11 +43,20 @@ BOOL SetReceiveTimeout(HINTERNET handle, DWORD milliseconds) {
     return InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &milliseconds, sizeof(milliseconds));
 }
 
-bool ReadResponseBody(HINTERNET request, ResponseBody& body, HANDLE stopEvent) {
-    return body.ReadAll(
-        [request](char* into, std::size_t maxBytes, std::size_t& bytesRead) {
+bool ReadResponseBody(HINTERNET request, ResponseBody& body, std::string_view endBytes, HANDLE stopEvent,
+                      const ExchangeDeadline& deadline) {
+    return body.ReadUpTo(
+        endBytes,
+        [request, &deadline](char* into, std::size_t maxBytes, std::size_t& bytesRead) {
+            bytesRead = 0;
+            if (deadline.Passed()) return false;
+            // Waits until something has arrived (or the receive time-out), then reads no more
+            // than that: a synchronous InternetReadFile waits until it has filled its buffer.
+            DWORD available = 0;
+            if (!InternetQueryDataAvailable(request, &available, 0, 0)) return false;
+            if (available == 0) return true;  // the body's end
             DWORD got = 0;
-            const BOOL ok = InternetReadFile(request, into, static_cast<DWORD>(maxBytes), &got);
+            const BOOL ok = InternetReadFile(request, into, std::min<DWORD>(available, maxBytes), &got);
             bytesRead = got;
             return ok != FALSE;
         },

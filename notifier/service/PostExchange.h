@@ -5,6 +5,7 @@
 #include <wininet.h>
 
 #include <string>
+#include <string_view>
 
 #include "common/HandleOwners.h"
 #include "notifier/service/ResponseBody.h"
@@ -27,11 +28,26 @@ struct PostExchange {
     bool Open(const char* url, DWORD flags, HANDLE stopEvent);
 };
 
+// The time an exchange has from its start; GetTickCount's wrap does not shorten or stretch it.
+class ExchangeDeadline {
+public:
+    explicit ExchangeDeadline(DWORD milliseconds) : start_(GetTickCount()), span_(milliseconds) {}
+    bool Passed() const { return GetTickCount() - start_ >= span_; }
+
+private:
+    DWORD start_;
+    DWORD span_;
+};
+
 // The response's status code, 0 when the platform cannot tell.
 DWORD GetStatusCode(HINTERNET request);
 BOOL SetReceiveTimeout(HINTERNET handle, DWORD milliseconds);
-// Reads the whole body; true at its end or when stopEvent is found signalled.
-bool ReadResponseBody(HINTERNET request, ResponseBody& body, HANDLE stopEvent);
+// Reads the body up to the first of endBytes, at most ResponseBody::kMaxSize bytes; each read
+// takes only what has arrived, so no read waits longer than the request's receive time-out, and
+// no wait starts once the deadline has passed. True at the body's end (or that of its used
+// part) or when stopEvent is found signalled; false when a read failed or the deadline passed.
+bool ReadResponseBody(HINTERNET request, ResponseBody& body, std::string_view endBytes, HANDLE stopEvent,
+                      const ExchangeDeadline& deadline);
 // The index-th Set-Cookie header's first name/value pair; false when it is absent.
 bool ReadSetCookie(HINTERNET request, DWORD index, std::string& name, std::string& value);
 

@@ -10,3 +10,7 @@ std::string GetControlText(HWND dialog, int controlId);
 
 // Overwrites the bytes before the string lets them go (for passwords).
 void WipeString(std::string& text);
+
+// Overwrites a control's text in place with as many blanks, so that its own buffer no longer
+// holds it (for password fields about to go).
+void OverwriteControlText(HWND dialog, int controlId);

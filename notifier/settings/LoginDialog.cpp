@@ -17,6 +17,14 @@ bool HasNonBlankText(std::string_view text) { return text.find_first_not_of(" \t
 
 LoginDialog::~LoginDialog() { WipeString(loginPassword); }
 
+void LoginDialog::HandOverPassword(const std::function<void(const std::string& password)>& take) {
+    struct Wipe {
+        std::string& text;
+        ~Wipe() { WipeString(text); }
+    } wipe{loginPassword};
+    take(loginPassword);
+}
+
 INT_PTR LoginDialog::Run(HINSTANCE module) {
     const INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_LOGIN), nullptr, RouteDialogToOwner<LoginDialog>,
                                            reinterpret_cast<LPARAM>(this));
@@ -36,6 +44,11 @@ INT_PTR LoginDialog::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
         OnInitDialog();
         return TRUE;
+    }
+    if (message == WM_DESTROY) {
+        // The edit control frees its text unwiped: typed, read or cancelled, it goes blank first.
+        OverwriteControlText(window_, IDC_PASSWORD);
+        return FALSE;
     }
     if (message != WM_COMMAND) return FALSE;
     const int id = LOWORD(wParam);
@@ -75,8 +88,11 @@ void LoginDialog::UpdateOkButton() const {
 
 void LoginDialog::OnOk() {
     loginUserId = GetControlText(window_, IDC_USERID);
+    std::string entered = GetControlText(window_, IDC_PASSWORD);
     WipeString(loginPassword);
-    loginPassword = GetControlText(window_, IDC_PASSWORD);
+    // Copied, then wiped: a short string moved in would leave its bytes in the temporary.
+    loginPassword.assign(entered);
+    WipeString(entered);
     saveLogin = IsDlgButtonChecked(window_, IDC_SAVE_LOGIN) == BST_CHECKED;
     EndDialog(window_, IDOK);
 }

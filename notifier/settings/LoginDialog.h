@@ -5,6 +5,7 @@
 
 #include "notifier/ui/WindowRouting.h"
 
+#include <functional>
 #include <string>
 
 class LoginDialog {
@@ -18,6 +19,10 @@ public:
     std::string loginUserId;
     std::string loginPassword;  // kept in memory only
     bool saveLogin = false;
+
+    // Hands the password to take (the check client, which keeps its own copy), then wipes
+    // every byte of it here, whatever take does.
+    void HandOverPassword(const std::function<void(const std::string& password)>& take);
 
     // Runs the dialog modally without an owner window. IDOK or IDCANCEL; IDCANCEL also when
     // the dialog cannot be created.

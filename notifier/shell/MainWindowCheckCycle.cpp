@@ -1,6 +1,7 @@
 // The main window's side of the check cycle: starting passes, turning the end of a pass
 // into icon, announcement, tooltip and what follows, logging out and in.
 #include "notifier/res/Resource.h"
+#include "notifier/settings/DialogText.h"
 #include "notifier/settings/SettingsStore.h"
 #include "notifier/shell/MainWindow.h"
 #include "notifier/ui/DesktopSettings.h"
@@ -154,7 +155,7 @@ void MainWindow::PromptLogin() {
         return;
     }
     settingsStore.WriteSessionCookie("");
-    loginDialog_.loginPassword.clear();
+    WipeString(loginDialog_.loginPassword);
     loginDialog_.saveLogin = false;
 
     cycle_.loginDialogOpen = true;
@@ -168,7 +169,7 @@ void MainWindow::PromptLogin() {
     if (answer == IDOK) {
         settingsStore.WriteUserId(loginDialog_.loginUserId);
         client_.SetUserId(loginDialog_.loginUserId);
-        client_.SetPassword(loginDialog_.loginPassword);
+        loginDialog_.HandOverPassword([this](const std::string& password) { client_.SetPassword(password); });
         lastStatus_ = CheckStatus::Ok;
         // A pass started while the dialog was open and not reported yet starts it at its end.
         if (cycle_.LoginAccepted()) StartCheck();

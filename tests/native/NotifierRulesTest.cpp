@@ -57,8 +57,8 @@ TEST(ServiceTexts, TheResponseBodyHoldsAFullBlockAndItsEnd) {
     const std::size_t chunks[] = {2000, 2000, 1000, 0};
     std::size_t reads = 0;
     ResponseBody body;
-    EXPECT_TRUE(body.ReadAll(
-        [&](char* into, std::size_t, std::size_t& got) {
+    EXPECT_TRUE(body.ReadUpTo(
+        "\r\n", [&](char* into, std::size_t, std::size_t& got) {
             std::memset(into, 'a' + static_cast<int>(reads), got = chunks[reads]);
             return ++reads, true;
         },

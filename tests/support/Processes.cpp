@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
+#include <string_view>
+
 #include "tests/support/Waiting.h"
 
 namespace test {
@@ -119,6 +121,27 @@ bool ShellIsElevated() {
     DWORD id = 0;
     GetWindowThreadProcessId(FindWindowA("Shell_TrayWnd", nullptr), &id);
     return id != 0 && IsElevated(id);
+}
+
+int CopiesInMemory(const std::string& text) {
+    std::string wide;
+    for (const char c : text) wide += {c, '\0'};
+    const std::string* forms[] = {&text, &wide};
+    int copies = 0;
+    MEMORY_BASIC_INFORMATION region{};
+    for (const char* at = nullptr; VirtualQuery(at, &region, sizeof(region)) != 0; at += region.RegionSize) {
+        at = static_cast<const char*>(region.BaseAddress);
+        constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE;
+        const bool readable = (region.Protect & kReadable) && !(region.Protect & PAGE_GUARD);
+        if (region.State != MEM_COMMIT || region.Type != MEM_PRIVATE || !readable) continue;
+        const std::string_view pages(at, region.RegionSize);
+        for (const std::string* form : forms) {
+            for (std::size_t i = pages.find(*form); i != std::string_view::npos; i = pages.find(*form, i + 1)) {
+                copies += pages.data() + i != form->data();  // not the searched text itself
+            }
+        }
+    }
+    return copies;
 }
 
 }  // namespace test

@@ -44,4 +44,7 @@ bool IsElevated(DWORD processId);
 // Whether the shell's process (the taskbar's owner) runs elevated.
 bool ShellIsElevated();
 
+// How often the ASCII text occurs in this process's committed private memory, in bytes or in
+// UTF-16, as a dump of it would show it.
+int CopiesInMemory(const std::string& text);
 }  // namespace test

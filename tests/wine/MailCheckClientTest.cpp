@@ -49,10 +49,9 @@ protected:
 };
 
 TEST_F(MailCheck, ALoginOnlyWithoutACookieAndTheCookieKeptUntilNewCredentials) {
-    client->SetUserId("user");
-    RunPass();
-    EXPECT_EQ(seen, Result(CheckStatus::LoginRequired, 0)) << "no cookie and no password";
-    EXPECT_EQ(sim::RequestCount("login") + sim::RequestCount("arrival"), 0);
+    client->SetUserId("user"), RunPass();
+    EXPECT_EQ(std::make_pair(seen, sim::RequestCount("login") + sim::RequestCount("arrival")),
+              std::make_pair(Result(CheckStatus::LoginRequired, 0), 0)) << "no cookie and no password: no exchange";
 
     client->SetPassword("pass");  // a login, then the query in the same pass
     RunPass();
@@ -62,15 +61,12 @@ TEST_F(MailCheck, ALoginOnlyWithoutACookieAndTheCookieKeptUntilNewCredentials) {
     EXPECT_EQ(seen, Result(CheckStatus::Ok, 2));
     EXPECT_EQ(std::make_pair(sim::RequestCount("login"), sim::RequestCount("arrival")), std::make_pair(1, 2))
         << "the next pass uses the cookie alone, and runs once";
-    client->SetPassword("wrong");  // a new password logs in again, and a login without a session asks
-    RunPass();
+    client->SetPassword("wrong"), RunPass();  // a new password logs in again, and a login without a session asks
     EXPECT_EQ(seen, Result(CheckStatus::LoginRequired, 0));
 
     // "unknown" asks for a login and keeps the cookie; a new user id empties it.
-    client->SetSessionCookie("expired");
-    RunPass();
-    EXPECT_EQ(seen, Result(CheckStatus::LoginRequired, 0));
-    EXPECT_EQ(client->GetSessionCookie(), "expired");
+    client->SetSessionCookie("expired"), RunPass();
+    EXPECT_EQ(std::make_pair(seen, client->GetSessionCookie()), std::make_pair(Result(CheckStatus::LoginRequired, 0), std::string("expired")));
     client->SetUserId("user");
     EXPECT_EQ(client->GetSessionCookie(), "");
 }
@@ -80,11 +76,12 @@ TEST_F(MailCheck, AFailedPassReportsNoOldCountAndWhetherTheServiceWasOutOfReach)
         {"connection refused", {}, true, "arrival"},
         {"login connection refused", {}, true, "login"},
         {"empty body, after passes out of reach", {.body = ""}, false, "arrival"},
+        // A byte a second, each well within the receive time-out: the query's deadline ends it.
+        {"a first line that drips for ever", {.fill = "1", .dripMs = 1000, .endless = true}, false, "arrival"},
     };
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault.name);
-        client->SetUserId("user");
-        client->SetPassword("pass");
+        client->SetUserId("user"), client->SetPassword("pass");
         RunPass();
         ASSERT_EQ(seen, Result(CheckStatus::Ok, 5));
         if (std::string(fault.target) == "login") client->SetSessionCookie("");

@@ -106,7 +106,8 @@ void Script(const std::string& target, const Reply& reply) {
     const Fields optional{{"reason", reply.reason},   {"body_size", number(reply.bodySize)},
                           {"fill", reply.fill},       {"delay_ms", number(reply.delayMs)},
                           {"stall", reply.stall},     {"stall_ms", number(reply.stallMs)},
-                          {"drop", reply.drop},       {"drip_ms", number(reply.dripMs)}};
+                          {"drop", reply.drop},       {"drip_ms", number(reply.dripMs)},
+                          {"endless", reply.endless ? "1" : ""}};
     for (const auto& field : optional) {
         if (!field.second.empty()) fields.push_back(field);
     }

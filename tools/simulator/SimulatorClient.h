@@ -22,6 +22,7 @@ struct Reply {
     int stallMs = 0;
     std::string drop{};                // "before-headers" or "mid-body"
     int dripMs = 0;
+    bool endless = false;              // no length: body, then fill for ever (dripped with dripMs)
     int times = 1;
 };
 

@@ -17,7 +17,9 @@ Control interface (POST, form-encoded body, values are bytes in percent encoding
   /_sim/session   eid user          make eid a valid session of user
   /_sim/tls       cert              the certificate the HTTPS port shows from now on:
                                     "test" (the test CA's, the default) or "untrusted"
-  /_sim/script    target ...        queue scripted replies (see Script)
+  /_sim/script    target ...        queue scripted replies (see Script); endless=1: no
+                                    length, the body, then the fill for ever (with drip_ms
+                                    one byte at a time) until the client closes its end
   /_sim/requests  target            number of requests received for target
   /_sim/request   target index      raw bytes of one request (index -1: the last)
   /_sim/reach     open              "0": the three service ports refuse connections (the
@@ -92,6 +94,8 @@ class Script:
         self.stall_ms = int(one("stall_ms", "60000"))
         self.drop = one("drop", "")
         self.drip_ms = int(one("drip_ms", "0"))
+        self.fill = fill
+        self.endless = one("endless", "") == "1"
         self.times = int(one("times", "1"))
 
 
@@ -266,13 +270,25 @@ def reset_connection(conn):
     conn.close()
 
 
+def endless_bytes(body, fill, step):
+    """The body, then the fill again and again for ever, in pieces of step bytes."""
+    pending = body
+    while True:
+        while len(pending) < step:
+            pending += fill * (step // len(fill) + 1)
+        yield pending[:step]
+        pending = pending[step:]
+
+
 def send_reply(conn, status, reason, headers, cookies, body, script=None):
     head = b"HTTP/1.1 %d %s\r\n" % (status, reason.encode("latin-1"))
     for header in headers:
         head += header + b"\r\n"
     for cookie in cookies:
         head += b"Set-Cookie: " + cookie + b"\r\n"
-    head += b"Content-Length: %d\r\nConnection: close\r\n\r\n" % len(body)
+    if not (script and script.endless):
+        head += b"Content-Length: %d\r\n" % len(body)
+    head += b"Connection: close\r\n\r\n"
 
     if script and script.delay_ms:
         time.sleep(script.delay_ms / 1000)
@@ -293,6 +309,12 @@ def send_reply(conn, status, reason, headers, cookies, body, script=None):
         time.sleep(0.2)
         reset_connection(conn)
         return
+    if script and script.endless:
+        # Ends when the client has closed its end and a send fails.
+        for piece in endless_bytes(body, script.fill, 1 if script.drip_ms else 65536):
+            conn.sendall(piece)
+            if script.drip_ms:
+                time.sleep(script.drip_ms / 1000)
     if script and script.drip_ms:
         for i in range(len(body)):
             conn.sendall(body[i:i + 1])
