@@ -4,6 +4,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <vector>
+
 #include "common/HandleOwners.h"
 #include "common/Mbcs.h"
 #include "setup/engine/SetupError.h"
@@ -87,12 +89,16 @@ constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HID
 // Writes what the open file holds, from its start, as the file destination; 0 or the error code.
 // A copy that fails half-way is removed.
 DWORD CopyFromHandle(HANDLE source, const std::string& destination) {
-    BY_HANDLE_FILE_INFORMATION information{};
+    // The basic information only: GetFileInformationByHandle also reads the volume's, which
+    // costs about 0.5 ms a call under Wine, a second per thousand files.
+    FILE_BASIC_INFO information{};
     LARGE_INTEGER start{};
-    if (!GetFileInformationByHandle(source, &information) || !SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) {
+    if (!GetFileInformationByHandleEx(source, FileBasicInfo, &information, sizeof(information)) ||
+        !SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) {
         return GetLastError();
     }
-    const DWORD attributes = information.dwFileAttributes & kCopiedAttributes;
+    const FILETIME lastWrite{information.LastWriteTime.LowPart, static_cast<DWORD>(information.LastWriteTime.HighPart)};
+    const DWORD attributes = information.FileAttributes & kCopiedAttributes;
     DWORD error = ERROR_SUCCESS;
     {
         const KernelHandle target(CreateFileA(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -110,7 +116,7 @@ DWORD CopyFromHandle(HANDLE source, const std::string& destination) {
                 error = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_WRITE_FAULT;
             }
         }
-        if (error == ERROR_SUCCESS && !SetFileTime(target.Get(), nullptr, nullptr, &information.ftLastWriteTime)) {
+        if (error == ERROR_SUCCESS && !SetFileTime(target.Get(), nullptr, nullptr, &lastWrite)) {
             error = GetLastError();
         }
     }
@@ -126,18 +132,17 @@ bool CopyFileLogged(const std::string& source, const std::string& destination) {
 }
 
 void PinnedFiles::Pin(const std::string& path) {
-    if (Entry(path) != nullptr) return;
+    std::string key = mbcs::ToLower(path);
+    if (files_.count(key) != 0) return;
     KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     const DWORD error = file ? ERROR_SUCCESS : GetLastError();
-    files_.push_back(PinnedFile{path, std::move(file), error});
+    files_.emplace(std::move(key), PinnedFile{std::move(file), error});
 }
 
 const PinnedFiles::PinnedFile* PinnedFiles::Entry(const std::string& path) const {
-    for (const PinnedFile& pinned : files_) {
-        if (mbcs::EqualsNoCase(pinned.path, path)) return &pinned;
-    }
-    return nullptr;
+    const auto found = files_.find(mbcs::ToLower(path));
+    return found != files_.end() ? &found->second : nullptr;
 }
 
 bool PinnedFiles::Holds(const std::string& path) const { return Entry(path) != nullptr; }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <string>
-#include <vector>
+#include <unordered_map>
 
 #include "common/HandleOwners.h"
 
@@ -44,13 +44,14 @@ public:
 
 private:
     struct PinnedFile {
-        std::string path;
         KernelHandle file;
         unsigned long error;
     };
     const PinnedFile* Entry(const std::string& path) const;
 
-    std::vector<PinnedFile> files_;
+    // By the path with its ASCII letters folded (mbcs::ToLower): one look-up per copy, however
+    // many files the package has.
+    std::unordered_map<std::string, PinnedFile> files_;
 };
 
 // CopyFileLogged from a pinned source: the copy is read from the held handle (attributes and
