@@ -10,6 +10,7 @@ output at all is reported as "no effect". Tests run in their usual order and sto
 failure.
 
 Usage: tools/run-faults.py [--only N01,S05] [--scratch DIR] [--port-base N] [--results FILE]
+       tools/run-faults.py --check   (each fault's text found once; the test command runs it)
 Needs the test environment's packages (tools/install-deps.sh) and, like the test command,
 starts Xvfb, wineserver and the simulator itself, on ports of its own.
 """
@@ -140,6 +141,8 @@ def main():
     parser.add_argument("--port-base", default="18380")
     parser.add_argument("--results", default="")
     parser.add_argument("--hang-seconds", type=int, default=1200)
+    parser.add_argument("--check", action="store_true",
+                        help="only check that each fault's text occurs once in its file")
     args = parser.parse_args()
 
     faults = parse_faults(args.list)
@@ -151,6 +154,9 @@ def main():
         count = text.replace("\r\n", "\n").count(fault.find)
         if count != 1:
             sys.exit(f"fault {fault.ident}: its text occurs {count} times in {fault.path}")
+    if args.check:
+        print(f"{len(faults)} faults, each text found once")
+        return
 
     source = os.path.join(os.path.abspath(args.scratch), "src")
     log = os.path.join(os.path.abspath(args.scratch), "run.log")

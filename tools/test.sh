@@ -17,6 +17,7 @@ cmake --build --preset windows-x86
 
 echo "== native tests"
 ctest --preset native
+python3 tools/run-faults.py --check   # a fault whose code moved would test nothing
 echo "== fuzz targets, briefly on their corpora"
 ctest --preset fuzz
 
