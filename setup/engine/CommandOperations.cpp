@@ -100,11 +100,6 @@ namespace {
 bool StartThroughDesktopShell(const std::string& command);
 bool ShellIsLessElevated();
 
-// The error of a command that could not start, as its log line gives it.
-[[noreturn]] void ThrowExecError(DWORD error, const std::string& command) {
-    throw SetupError(std::to_string(error) + " ... Exec Error " + command);
-}
-
 }  // namespace
 
 bool ExecCommand(const std::string& command, bool wait) { return ExecCommand(command, wait, ResolveProgram(command)); }
@@ -119,7 +114,7 @@ bool ExecCommand(const std::string& command, bool wait, const std::string& progr
     // document) goes to it whole.
     if (IsProcessElevated() && ShellIsLessElevated()) {
         if (StartThroughDesktopShell(command)) return false;
-        ThrowExecError(error, command);
+        throw ExecError(error, command);
     }
     CommandLineParts parts = SplitCommandLine(command);
     if (parts.program.empty()) parts.program = Trim(command);
@@ -128,7 +123,7 @@ bool ExecCommand(const std::string& command, bool wait, const std::string& progr
                                           parts.parameters.empty() ? nullptr : parts.parameters.c_str(), nullptr,
                                           SW_SHOW);
     if (reinterpret_cast<INT_PTR>(shell) > 32) return false;
-    ThrowExecError(error, command);
+    throw ExecError(error, command);
 }
 
 namespace {

@@ -54,7 +54,7 @@ void TInstallerBase::RunExecList(const StringList& list) {
         if (exec.onlyIfProgramExists) {
             // Checking another file than the one started would run what the check missed.
             const std::string program = CheckableProgram(exec.command);
-            if (program.empty()) throw SetupError(std::to_string(ERROR_BAD_PATHNAME) + " ... Exec Error " + expanded);
+            if (program.empty()) throw ExecError(ERROR_BAD_PATHNAME, expanded);
             if (!FileExists(program)) continue;
         }
         ExecCommand(exec.command, !exec.detached, ProgramOfCommand(exec.command));
@@ -64,7 +64,7 @@ void TInstallerBase::RunExecList(const StringList& list) {
 void TInstallerBase::StartForUser(const std::string& command) {
     // Never with this setup's administrator rights: the Start-menu shortcut remains.
     const unsigned long error = StartAsShellUser(command);
-    if (error != ERROR_SUCCESS) throw SetupError(std::to_string(error) + " ... Exec Error " + command);
+    if (error != ERROR_SUCCESS) throw ExecError(error, command);
 }
 
 void TInstallerBase::CopyUninstaller() {

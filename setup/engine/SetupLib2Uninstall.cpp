@@ -69,7 +69,7 @@ void TInstallerBase::RelaunchForUninstall() {
     if (FSilent) {
         pipeName = std::string(kResultPipePrefix) + std::to_string(GetCurrentProcessId());
         resultPipe = CreateResultPipe(pipeName);
-        if (!resultPipe) throw SetupError(std::to_string(GetLastError()) + " ... Exec Error " + pipeName);
+        if (!resultPipe) throw ExecError(GetLastError(), pipeName);
     }
     std::string folder = FTempDir;
     const bool ownFolder = IsProcessElevated();
@@ -111,7 +111,7 @@ void TInstallerBase::RelaunchForUninstall() {
     if (!StartProcess(copy, command, &started)) {
         const DWORD error = GetLastError();
         removeCopy(copy);
-        throw SetupError(std::to_string(error) + " ... Exec Error " + command);
+        throw ExecError(error, command);
     }
     // The copy has its own files now, and deletes the installed ones.
     FPackageFiles.Release();
